@@ -1,0 +1,76 @@
+# Shared by scripts/test, scripts/demo and scripts/bench: environment, build, Wine prefix, X server.
+# shellcheck shell=bash
+
+P2F_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+P2F_BUILD=${BUILD_DIR:-$P2F_ROOT/build}
+
+# Wine takes its ANSI code page from the locale: ja_JP.UTF-8 gives 932.
+export LANG=ja_JP.UTF-8 LC_MESSAGES=C
+unset LC_ALL
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer prompts while a prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+p2f_build() {
+    cmake -S "$P2F_ROOT" -B "$P2F_BUILD" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$P2F_ROOT/cmake/i686-w64-mingw32.cmake" >"$P2F_BUILD.configure.log" 2>&1 ||
+        { cat "$P2F_BUILD.configure.log"; return 1; }
+    cmake --build "$P2F_BUILD" -j"$(nproc)" -- --no-print-directory >"$P2F_BUILD.build.log" 2>&1 ||
+        { grep -B2 -A12 -m5 'error' "$P2F_BUILD.build.log" || tail -40 "$P2F_BUILD.build.log"; return 1; }
+}
+
+# Starts an X server of our own (Xvfb) and exports DISPLAY; stopped by p2f_cleanup.
+p2f_start_x() {
+    local n
+    for n in $(seq 90 140); do
+        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        P2F_XVFB_PID=$!
+        for _ in $(seq 50); do
+            [[ -e /tmp/.X11-unix/X$n ]] && { export DISPLAY=":$n"; return 0; }
+            kill -0 "$P2F_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    echo "could not start Xvfb" >&2
+    return 1
+}
+
+p2f_cleanup() {
+    [[ -n "${WINEPREFIX:-}" ]] && wineserver -k >/dev/null 2>&1 || true
+    [[ -n "${P2F_XVFB_PID:-}" ]] && kill "$P2F_XVFB_PID" >/dev/null 2>&1 || true
+}
+
+# Makes a fresh Wine prefix at $1 and leaves WINEPREFIX pointing at it with its server running.
+p2f_make_prefix() {
+    local prefix=$1
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    export WINEPREFIX=$prefix
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # Shell folders are links into the Linux home; make them real so files stay inside the prefix.
+    local user_dir
+    for user_dir in "$prefix"/drive_c/users/*; do
+        [[ -d $user_dir && ! -L $user_dir ]] || continue
+        local link
+        for link in "$user_dir"/*; do
+            if [[ -L $link ]]; then
+                rm -f "$link"
+                mkdir -p "$link"
+            fi
+        done
+    done
+    # A crash must never wait for a click on winedbg's dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+        /v 'メイリオ' /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
+    wineserver -w
+}
+
+# Starts the server and its services before anything whose output is read, so they never inherit a pipe.
+p2f_warm_prefix() {
+    wineserver -p >/dev/null 2>&1
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
+}

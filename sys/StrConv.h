@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+#include <string>
+#include <string_view>
+
+// The only place that converts between UTF-16 and a code page.
+namespace strconv
+{
+std::wstring ToWide(std::string_view text, UINT codePage = CP_ACP);
+// Characters the code page cannot hold become its default character; `lossy` reports that.
+std::string ToAnsi(std::wstring_view text, UINT codePage = CP_ACP, bool* lossy = nullptr);
+// The text before the first NUL (all of it when there is none).
+std::wstring UpToFirstNul(std::wstring_view text);
+} // namespace strconv

@@ -1,0 +1,24 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
+    // Every Japanese text crosses the A functions; under any other code page the results are noise.
+    if (!listing && ::GetACP() != 932)
+    {
+        std::fprintf(stderr,
+                     "The tests need the Japanese ANSI code page 932, but GetACP() is %u.\n"
+                     "Run them with LANG=ja_JP.UTF-8 (scripts/test does).\n",
+                     ::GetACP());
+        return 2;
+    }
+    // A crash must not leave a dialog waiting for a click.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    return RUN_ALL_TESTS();
+}

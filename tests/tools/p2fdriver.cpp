@@ -1,0 +1,6 @@
+#include <windows.h>
+
+int wmain()
+{
+    return 0;
+}
