@@ -1,0 +1,100 @@
+#include "sys/cFileSystemObject.h"
+#include "sys/cAppError.h"
+
+namespace
+{
+DWORD Attributes(const std::wstring& path)
+{
+    return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
+}
+
+bool IsSlash(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+[[noreturn]] void ThrowFileError(DWORD error, const wchar_t* source)
+{
+    // The numbers and texts a script runtime reports for the usual causes; others pass through.
+    switch (error)
+    {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        throw cAppError(58, L"既に同名のファイルが存在しています。", source);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_FILENAME_EXCED_RANGE:
+        throw cAppError(76, L"パスが見つかりません。", source);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+        throw cAppError(70, L"書き込みできません。", source);
+    default:
+        throw cAppError(static_cast<long>(error), SystemMessage(error), source);
+    }
+}
+} // namespace
+
+bool cFileSystemObject::FileExists(const std::wstring& path) const
+{
+    const DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool cFileSystemObject::FolderExists(const std::wstring& path) const
+{
+    const DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring cFileSystemObject::GetDriveName(const std::wstring& path) const
+{
+    if (path.size() >= 2 && path[1] == L':' &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
+        return path.substr(0, 2);
+    if (path.size() >= 2 && IsSlash(path[0]) && IsSlash(path[1]))
+    {
+        // \\server\share: both parts must be there.
+        const size_t serverEnd = path.find_first_of(L"\\/", 2);
+        if (serverEnd == std::wstring::npos || serverEnd == 2)
+            return {};
+        const size_t shareEnd = path.find_first_of(L"\\/", serverEnd + 1);
+        if (shareEnd == serverEnd + 1)
+            return {};
+        return path.substr(0, shareEnd);
+    }
+    return {};
+}
+
+void cFileSystemObject::CreateFolder(const std::wstring& path) const
+{
+    if (path.empty())
+        throw cAppError(5, L"プロシージャの呼び出し、または引数が不正です。", L"cFileSystemObject");
+    if (!::CreateDirectoryW(path.c_str(), nullptr))
+        ThrowFileError(::GetLastError(), L"cFileSystemObject");
+}
+
+cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode, bool create,
+                                            int format) const
+{
+    if (ioMode != ForAppending || format != TristateFalse || path.empty())
+        throw cAppError(5, L"プロシージャの呼び出し、または引数が不正です。", L"cFileSystemObject");
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the file itself is opened, not followed.
+    cHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                               nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        ThrowFileError(::GetLastError(), L"cFileSystemObject");
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.Get(), &info))
+        ThrowFileError(::GetLastError(), L"cFileSystemObject");
+    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.nNumberOfLinks > 1)
+        throw cAppError(70, L"書き込みできません。", L"cFileSystemObject");
+    return cTextStream(std::move(file));
+}

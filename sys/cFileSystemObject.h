@@ -1,0 +1,27 @@
+#pragma once
+#include "sys/cTextStream.h"
+#include <string>
+
+// Existence tests, folder creation and appending text files, with the results callers rely on.
+class cFileSystemObject
+{
+public:
+    static constexpr int ForReading = 1;
+    static constexpr int ForWriting = 2;
+    static constexpr int ForAppending = 8;
+    static constexpr int TristateFalse = 0;
+
+    // True only for an existing file: false for an empty text, a folder or a missing file.
+    bool FileExists(const std::wstring& path) const;
+    // True only for an existing folder.
+    bool FolderExists(const std::wstring& path) const;
+    // "C:" for C:\dir, "\\server\share" for a UNC path, otherwise the empty text.
+    std::wstring GetDriveName(const std::wstring& path) const;
+    // Creates that one folder; throws cAppError when it cannot.
+    void CreateFolder(const std::wstring& path) const;
+    // Opens `path` for appending ANSI text (only ForAppending with TristateFalse is supported);
+    // throws cAppError when it cannot be opened. A reparse point or a file with more than one
+    // hard link is refused: the tool runs elevated and the log lies in a folder others can write.
+    cTextStream OpenTextFile(const std::wstring& path, int ioMode = ForReading, bool create = false,
+                             int format = TristateFalse) const;
+};
