@@ -12,11 +12,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 p2f_build() {
+    mkdir -p "$P2F_BUILD"
     cmake -S "$P2F_ROOT" -B "$P2F_BUILD" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$P2F_ROOT/cmake/i686-w64-mingw32.cmake" >"$P2F_BUILD.configure.log" 2>&1 ||
-        { cat "$P2F_BUILD.configure.log"; return 1; }
-    cmake --build "$P2F_BUILD" -j"$(nproc)" -- --no-print-directory >"$P2F_BUILD.build.log" 2>&1 ||
-        { grep -B2 -A12 -m5 'error' "$P2F_BUILD.build.log" || tail -40 "$P2F_BUILD.build.log"; return 1; }
+        -DCMAKE_TOOLCHAIN_FILE="$P2F_ROOT/cmake/i686-w64-mingw32.cmake" >"$P2F_BUILD/configure.log" 2>&1 ||
+        { cat "$P2F_BUILD/configure.log"; return 1; }
+    cmake --build "$P2F_BUILD" -j"$(nproc)" -- --no-print-directory >"$P2F_BUILD/build.log" 2>&1 ||
+        { grep -B2 -A12 -m5 'error' "$P2F_BUILD/build.log" || tail -40 "$P2F_BUILD/build.log"; return 1; }
 }
 
 # Starts an X server of our own (Xvfb) and exports DISPLAY; stopped by p2f_cleanup.
