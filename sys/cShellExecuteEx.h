@@ -1,0 +1,71 @@
+#pragma once
+#include "sys/cOwned.h"
+#include <windows.h>
+#include <string>
+
+// Asks the shell to carry out a verb on a program, document or folder, and turns the shell's
+// failure code into a short Japanese message.
+class cShellExecuteEx
+{
+public:
+    // The values one launch uses, each the argument or, where the argument equals its default,
+    // the property of the same role.
+    struct Launch
+    {
+        HWND hwnd;
+        long operation;
+        std::wstring verb;
+        std::wstring file;
+        std::wstring parameters;
+        long show;
+        long mask;
+    };
+
+    cShellExecuteEx() = default;
+    cShellExecuteEx(const cShellExecuteEx&) = delete;
+    cShellExecuteEx& operator=(const cShellExecuteEx&) = delete;
+    cShellExecuteEx(cShellExecuteEx&&) noexcept = default;
+    cShellExecuteEx& operator=(cShellExecuteEx&&) noexcept = default;
+
+    HWND hWnd() const;
+    void hWnd(HWND vData);
+    long Operation() const;
+    void Operation(long vData);
+    // The verb for the stored Operation, not for the one the last Execute used.
+    std::wstring OperationString() const;
+    std::wstring PathFolder() const;
+    void PathFolder(const std::wstring& vData);
+    std::wstring Parameter() const;
+    void Parameter(const std::wstring& vData);
+    long ShowCommand() const;
+    void ShowCommand(long vData);
+    long MaskCommand() const;
+    void MaskCommand(long vData);
+    // Empty after a successful Execute, a text of the message table after a failed one.
+    const std::wstring& ErrorMessage() const;
+
+    // Returns true when the launch FAILED. Arguments equal to their defaults are taken from the properties.
+    bool Execute(HWND vhWnd = nullptr, long vOperation = 2, std::wstring vPathFolder = L"",
+                 std::wstring vParameter = L"", long vShowCommand = 1, long vMaskCommand = 1100);
+
+    // The process started by the last successful Execute (null when none); closed at the next Execute
+    // and when this object is destroyed.
+    HANDLE ProcessHandle() const noexcept;
+
+    Launch EffectiveLaunch(HWND vhWnd, long vOperation, const std::wstring& vPathFolder,
+                           const std::wstring& vParameter, long vShowCommand, long vMaskCommand) const;
+    // The message for the result code the shell leaves in hInstApp after a failed launch.
+    static std::wstring MessageFromCode(INT_PTR code);
+
+private:
+    static std::wstring VerbFromOperation(long operation);
+
+    HWND m_hWnd = nullptr;
+    long m_operation = 2;
+    std::wstring m_pathFolder;
+    std::wstring m_parameter;
+    long m_showCommand = SW_SHOWNORMAL;
+    long m_maskCommand = 1100;
+    std::wstring m_errorMessage;
+    cHandle m_process;
+};
