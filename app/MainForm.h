@@ -1,0 +1,102 @@
+#pragma once
+#include "log/cLogger.h"
+#include "sys/cFileSystemObject.h"
+#include "sys/cOwned.h"
+#include "sys/cSpecialFolder.h"
+#include <windows.h>
+#include <memory>
+#include <string>
+
+// The tool's only window: checks where COM finds the two components and re-registers them.
+class MainForm
+{
+public:
+    static constexpr const wchar_t* ClassName = L"Plotwing2RegisterFix";
+    static constexpr const wchar_t* Caption =
+        L"地図コンポーネントレジストリ再設定ツール Ver.2（カルトリアＷ３）";
+    static constexpr const wchar_t* ControlName = L"plotwing2.ocx";
+    static constexpr const wchar_t* LookupName = L"lexgrid4b.dll";
+    static constexpr const wchar_t* ControlClassId = L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}";
+    static constexpr const wchar_t* LookupClassId = L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}";
+    // How long the re-registration waits for one regsvr32 to end.
+    static constexpr DWORD RegistrationTimeoutMs = 30000;
+
+    explicit MainForm(HINSTANCE instance);
+    ~MainForm();
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+    // Creates the window, which runs Form_Load before it is first shown, then shows it.
+    // `quitOnClose` ends the message loop when the window is destroyed.
+    bool Create(int showCommand, bool quitOnClose = true);
+    HWND Hwnd() const noexcept { return m_hwnd; }
+    HWND Text1() const noexcept { return m_text1; }
+    HWND Label1() const noexcept { return m_label1; }
+    HWND Command1() const noexcept { return m_command1; }
+    HWND Command2() const noexcept { return m_command2; }
+    HWND Check1() const noexcept { return m_check1; }
+
+    // Event handlers.
+    void Form_Load();
+    void Command1_Click();
+    void Command2_Click();
+    void Check1_Click();
+    void Form_Unload();
+
+    // The check: report, verdict and the state of "再設定". Catches and logs its own failures.
+    void CheckComponent(bool ShowReport);
+    // The re-registration through regsvr32. Catches and logs its own failures.
+    void ChangeRegistry(bool ShowReport);
+    // The registered server path of a class id in long form, or the empty text.
+    std::wstring GetRegisteredPath(const std::wstring& classId);
+    // 0 correct, 1 repairable (expected file present), -1 expected file missing.
+    short ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
+    // The long or the 8.3 form of an existing path, or the empty text.
+    static std::wstring GetLongPath(const std::wstring& path);
+    static std::wstring GetShortPath(const std::wstring& path);
+    // The locale's comparison that ignores case, width and kana type.
+    static bool TextEquals(const std::wstring& a, const std::wstring& b);
+
+    const std::wstring& ExpectedControlPath() const noexcept { return m_expectedControlPath; }
+    const std::wstring& ExpectedLookupPath() const noexcept { return m_expectedLookupPath; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    bool OnCreate();
+    void OnCommand(int id, int code);
+    void ReportError(const cAppError& error);
+    void CreateControls();
+    int Scale(int twips) const;
+
+    cLogger& Logger();
+    cSpecialFolder& SpecialFolder();
+    cFileSystemObject& FileSystem();
+    std::wstring ReportBoxText() const;
+    void AppendToReportBox(const std::wstring& text);
+    void SetReportBoxText(const std::wstring& text);
+    // Registers one component through the system's regsvr32; the report line's outcome text.
+    bool RegisterComponent(class cShellExecuteEx& launcher, const std::wstring& expectedPath,
+                           std::wstring& reason);
+    // Waits for a started process, keeping the window painted but closed to input; true when it ended.
+    bool WaitForProcess(HANDLE process, DWORD timeoutMs);
+
+    HINSTANCE m_instance;
+    HWND m_hwnd = nullptr;
+    HWND m_text1 = nullptr;
+    HWND m_label1 = nullptr;
+    HWND m_command1 = nullptr;
+    HWND m_command2 = nullptr;
+    HWND m_check1 = nullptr;
+    bool m_quitOnClose = true;
+    int m_dpi = 96;
+    cOwned<FontTraits> m_font;
+    cOwned<IconTraits> m_bigIcon;
+    cOwned<IconTraits> m_smallIcon;
+
+    std::unique_ptr<cLogger> m_logger;
+    std::unique_ptr<cSpecialFolder> m_specialFolder;
+    std::unique_ptr<cFileSystemObject> m_fileSystem;
+    std::wstring m_expectedControlPath;
+    std::wstring m_expectedLookupPath;
+};
