@@ -22,7 +22,7 @@ public:
     static constexpr DWORD RegistrationTimeoutMs = 30000;
 
     explicit MainForm(HINSTANCE instance);
-    ~MainForm();
+    virtual ~MainForm();
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
 
@@ -48,7 +48,8 @@ public:
     // The re-registration through regsvr32. Catches and logs its own failures.
     void ChangeRegistry(bool ShowReport);
     // The registered server path of a class id in long form, or the empty text.
-    std::wstring GetRegisteredPath(const std::wstring& classId);
+    // Virtual so that tests can make the procedures that call it fail.
+    virtual std::wstring GetRegisteredPath(const std::wstring& classId);
     // 0 correct, 1 repairable (expected file present), -1 expected file missing.
     short ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
     // The long or the 8.3 form of an existing path, or the empty text.
