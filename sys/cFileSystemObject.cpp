@@ -64,7 +64,7 @@ std::wstring cFileSystemObject::GetDriveName(const std::wstring& path) const
         if (serverEnd == std::wstring::npos || serverEnd == 2)
             return {};
         const size_t shareEnd = path.find_first_of(L"\\/", serverEnd + 1);
-        if (shareEnd == serverEnd + 1)
+        if (shareEnd == serverEnd + 1 || serverEnd + 1 == path.size())
             return {};
         return path.substr(0, shareEnd);
     }

@@ -17,9 +17,10 @@ std::wstring cVariant::ToText() const
         std::snprintf(buffer, sizeof buffer, "%.0f", number);
     else
         std::snprintf(buffer, sizeof buffer, "%.15g", number);
+    // The exponent is written "1E+15", as the text form of a floating-point value shows it.
     std::wstring text;
     for (const char* p = buffer; *p; ++p)
-        text.push_back(static_cast<wchar_t>(*p));
+        text.push_back(*p == 'e' ? L'E' : static_cast<wchar_t>(*p));
     return text;
 }
 
