@@ -75,3 +75,25 @@ p2f_warm_prefix() {
     wineserver -p >/dev/null 2>&1
     wine cmd /c exit >/dev/null 2>&1 </dev/null
 }
+
+# A PC with the map product's edition W3 installed (ini files included) and both components in
+# place but registered at an older copy: the state the tool is meant to repair.
+p2f_seed_demo_pc() {
+    local drive=$WINEPREFIX/drive_c pf
+    pf=$drive/"Program Files (x86)"
+    mkdir -p "$pf/kovamap/common" "$pf/kovamap/search" "$pf/kovamap/data" "$drive/kovamap_old"
+    cp "$P2F_BUILD/fixtures/fixture_control.dll" "$pf/kovamap/common/plotwing2.ocx"
+    cp "$P2F_BUILD/fixtures/fixture_lookup.dll" "$pf/kovamap/common/lexgrid4b.dll"
+    cp "$P2F_BUILD/fixtures/fixture_control.dll" "$drive/kovamap_old/plotwing2.ocx"
+    cp "$P2F_BUILD/fixtures/fixture_lookup.dll" "$drive/kovamap_old/lexgrid4b.dll"
+    : >"$pf/kovamap/data/normalize.dat"
+    # The edition's own ini files, in code page 932 with CR LF, as the map product writes them.
+    printf '[Plotwing]\r\nMapPackage=全国道路地図2024\r\n[SearchCtrl]\r\nSearchIni=C:\\Program Files (x86)\\kovamap\\search\\\r\n' |
+        iconv -f utf-8 -t cp932 >"$pf/kovamap/cartoriaw3.ini"
+    printf '[SEARCHDATA]\r\nCHOMOKUDAT=C:\\Program Files (x86)\\kovamap\\data\\chomoku.dat\r\nPINPOINTDAT=C:\\Program Files (x86)\\kovamap\\data\\pinpoint.dat\r\nNORMARIZE=C:\\Program Files (x86)\\kovamap\\data\\normalize.dat\r\n' |
+        iconv -f utf-8 -t cp932 >"$pf/kovamap/search/search.ini"
+    wine reg add 'HKLM\SOFTWARE\KOVA\CARTORIAW3' /v inifile /d 'C:\Program Files (x86)\kovamap\cartoriaw3.ini' /f /reg:32 >/dev/null 2>&1
+    # An older copy registered where COM should no longer look: the state the tool repairs.
+    wine 'C:\windows\syswow64\regsvr32.exe' /s 'C:\kovamap_old\plotwing2.ocx' >/dev/null 2>&1
+    wine 'C:\windows\syswow64\regsvr32.exe' /s 'C:\kovamap_old\lexgrid4b.dll' >/dev/null 2>&1
+}
