@@ -98,7 +98,9 @@ void cCartoriaMapsRegister::LoadItem(cCartoriaMapItem& item) const
         reader.Default(cVariant(L""));
         return reader.GetString();
     };
-    reader.FileName(ini);
+    // The existence tests resolve a relative path against the current folder, the profile functions
+    // against the Windows folder: hand them the file that was tested.
+    reader.FileName(m_fileSystem.GetAbsolutePathName(ini));
     // The SV edition keeps its package under another key name.
     item.Package(
         read(L"Plotwing", UpperCase(item.Code()) == REG_CARTORIA_SV() ? L"VecPackage" : L"MapPackage"));
@@ -106,7 +108,7 @@ void cCartoriaMapsRegister::LoadItem(cCartoriaMapItem& item) const
     const std::wstring searchFolder = read(L"SearchCtrl", L"SearchIni");
     if (searchFolder.empty() || !m_fileSystem.FolderExists(searchFolder))
         return;
-    reader.FileName(shlw.VBAddBackslash(searchFolder) + L"search.ini");
+    reader.FileName(shlw.VBAddBackslash(m_fileSystem.GetAbsolutePathName(searchFolder)) + L"search.ini");
     item.Address(read(L"SEARCHDATA", L"CHOMOKUDAT"));
     item.PinPoint(read(L"SEARCHDATA", L"PINPOINTDAT"));
     item.Normalize(read(L"SEARCHDATA", L"NORMARIZE"));

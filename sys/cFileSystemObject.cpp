@@ -71,6 +71,21 @@ std::wstring cFileSystemObject::GetDriveName(const std::wstring& path) const
     return {};
 }
 
+std::wstring cFileSystemObject::GetAbsolutePathName(const std::wstring& path) const
+{
+    if (path.empty())
+        return path;
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
 void cFileSystemObject::CreateFolder(const std::wstring& path) const
 {
     if (path.empty())
@@ -84,6 +99,9 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
 {
     if (ioMode != ForAppending || format != TristateFalse || path.empty())
         throw cAppError(5, L"プロシージャの呼び出し、または引数が不正です。", L"cFileSystemObject");
+    // Windows refuses longer paths without the long-path opt-in; refuse them everywhere alike.
+    if (path.size() >= MAX_PATH)
+        throw cAppError(76, L"パスが見つかりません。", L"cFileSystemObject");
     // FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the file itself is opened, not followed.
     cHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,

@@ -17,6 +17,8 @@ public:
     bool FolderExists(const std::wstring& path) const;
     // "C:" for C:\dir, "\\server\share" for a UNC path, otherwise the empty text.
     std::wstring GetDriveName(const std::wstring& path) const;
+    // The full path of `path`, resolved against the current folder; the text unchanged when it cannot be.
+    std::wstring GetAbsolutePathName(const std::wstring& path) const;
     // Creates that one folder; throws cAppError when it cannot.
     void CreateFolder(const std::wstring& path) const;
     // Opens `path` for appending ANSI text (only ForAppending with TristateFalse is supported);

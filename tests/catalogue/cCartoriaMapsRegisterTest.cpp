@@ -352,3 +352,24 @@ TEST_F(cCartoriaMapsRegisterTest, EnumerationRunsSvW3W2)
     EXPECT_EQ(catalogue.Item(3), catalogue.NewEnum().at(2));
 }
 } // namespace
+
+TEST_F(cCartoriaMapsRegisterTest, RelativeIniPathIsReadFromTheFileThatWasTested)
+{
+    // The profile functions alone would look for a bare name in the Windows folder.
+    wchar_t windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring decoy = std::wstring(windows) + L"\\p2f-relative.ini";
+    const std::wstring local = cTestPc::ProductFolder() + L"p2f-relative.ini";
+    Put(decoy, CrLf({L"[Plotwing]", L"MapPackage=WINDOWS"}));
+    Put(local, CrLf({L"[Plotwing]", L"MapPackage=TESTED", L"[SearchCtrl]", L"SearchIni=search"}));
+    Put(cTestPc::ProductFolder() + L"search\\search.ini", CrLf({L"[SEARCHDATA]", L"CHOMOKUDAT=HERE"}));
+    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", L"p2f-relative.ini");
+    wchar_t previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryW(cTestPc::ProductFolder().c_str()));
+    const cCartoriaMapsRegister catalogue;
+    ::SetCurrentDirectoryW(previous);
+    ::DeleteFileW(decoy.c_str());
+    EXPECT_EQ(L"TESTED", catalogue.Item(2)->Package());
+    EXPECT_EQ(L"HERE", catalogue.Item(2)->Address());
+}
