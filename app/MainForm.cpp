@@ -252,7 +252,8 @@ void MainForm::Form_Load()
     Logger().OutputPath(mShlwVB::AddBackslash(desktop) + L"plwg2reg" +
                         std::to_wstring(cApplication::Major()) + std::to_wstring(cApplication::Minor()) +
                         std::to_wstring(cApplication::Revision()) + L".log");
-    Logger().AllowOutput(true);
+    // Without a desktop the path would name the drive's root: write nothing rather than there.
+    Logger().AllowOutput(!desktop.empty());
     Logger().AllowConsole(true);
     if (mDebug::IsDebugMode())
     {
@@ -400,6 +401,10 @@ std::wstring MainForm::GetRegisteredPath(const std::wstring& classId)
         text = registry.GetString();
     }
     Logger().InfoOut(L"CLSID : " + classId + L" : " + text);
+    // HKEY_CLASSES_ROOT includes the user's own classes, which unelevated programs can write: an elevated
+    // tool must not reach out to a network path named there. Such a path is never the expected local one.
+    if (text.size() >= 2 && (text[0] == L'\\' || text[0] == L'/') && (text[1] == L'\\' || text[1] == L'/'))
+        return {};
     return GetLongPath(text);
 }
 

@@ -1,35 +1,11 @@
 #include "tests/app/MainFormTestBase.h"
 #include "res/resource.h"
+#include "tests/support/cSavedValue.h"
 #include <cstdlib>
+#include <optional>
 
 // A process reads the screen's DPI once, at start: the layout at 144 DPI is checked in a child
 // run of this test program, started after the prefix's LogPixels was set to 144.
-namespace
-{
-DWORD ReadLogPixels(bool& present)
-{
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    present = ::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", RRF_RT_REG_DWORD,
-                             nullptr, &value, &size) == ERROR_SUCCESS;
-    return value;
-}
-
-void WriteLogPixels(const DWORD* value)
-{
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS)
-        return;
-    if (value)
-        ::RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(value),
-                         sizeof *value);
-    else
-        ::RegDeleteValueW(key, L"LogPixels");
-    ::RegCloseKey(key);
-}
-} // namespace
-
 class MainFormDpiTest : public MainFormTestBase
 {
 };
@@ -80,10 +56,8 @@ TEST_F(MainFormDpiTest, LaysOutFromTwipsAt144Dpi)
 {
     if (std::getenv("P2F_DPI_CHILD"))
         GTEST_SKIP() << "the child run checks the layout itself";
-    bool present = false;
-    const DWORD before = ReadLogPixels(present);
-    const DWORD dpi = 144;
-    WriteLogPixels(&dpi);
+    std::optional<cSavedValue> logPixels(std::in_place, L"Control Panel\\Desktop", L"LogPixels");
+    ASSERT_TRUE(logPixels->SetDword(144));
 
     wchar_t exe[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -106,7 +80,7 @@ TEST_F(MainFormDpiTest, LaysOutFromTwipsAt144Dpi)
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
     }
-    WriteLogPixels(present ? &before : nullptr);
+    logPixels.reset();
     ASSERT_TRUE(started);
     EXPECT_EQ(0u, exitCode) << "the layout at 144 DPI is off; run the child test alone to see which figure";
     EXPECT_EQ("ran", ReadFileBytes(marker));
