@@ -26,10 +26,19 @@ class MainFormStartTest : public MainFormTestBase
 {
 };
 
-TEST_F(MainFormStartTest, LogStartsWithBannerAndFourFoldersAndEndsWithEndBanner)
+TEST_F(MainFormStartTest, LogOnTheDesktopStartsWithBannerAndFourFoldersAndEndsWithEndBanner)
 {
     Open();
+    EXPECT_EQ(cTestPc::ExpectedControl(), m_form->ExpectedControlPath());
+    EXPECT_EQ(cTestPc::ExpectedLookup(), m_form->ExpectedLookupPath());
     Close();
+    // The name comes from the version block: exactly one plwg2reg200.log, no doubled backslash.
+    WIN32_FIND_DATAW data{};
+    HANDLE find = ::FindFirstFileW((ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\plwg2reg*.log").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    EXPECT_STREQ(L"plwg2reg200.log", data.cFileName);
+    EXPECT_FALSE(::FindNextFileW(find, &data));
+    ::FindClose(find);
     const std::vector<std::wstring> lines = LogMessages();
     ASSERT_GE(lines.size(), 7u);
     EXPECT_EQ(L"【INFO】-- Start --", lines[0]);
@@ -39,28 +48,6 @@ TEST_F(MainFormStartTest, LogStartsWithBannerAndFourFoldersAndEndsWithEndBanner)
     EXPECT_EQ(L"【INFO】Program Files-Path : " + WithBackslash(ShellFolder(CSIDL_PROGRAM_FILES)), lines[4]);
     EXPECT_EQ(std::wstring(L"【INFO】") + NotInstalled, lines[5]);
     EXPECT_EQ(L"【INFO】-- End --", lines.back());
-}
-
-TEST_F(MainFormStartTest, LogFileIsNamedFromTheVersionBlockOnTheDesktop)
-{
-    Open();
-    const std::wstring desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
-    EXPECT_EQ(L'\\', cTestPc::LogPath()[desktop.size()]);
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(cTestPc::LogPath().c_str()));
-    // Exactly one log file, and no doubled backslash produced a second name.
-    WIN32_FIND_DATAW data{};
-    HANDLE find = ::FindFirstFileW((desktop + L"\\plwg2reg*.log").c_str(), &data);
-    ASSERT_NE(INVALID_HANDLE_VALUE, find);
-    EXPECT_STREQ(L"plwg2reg200.log", data.cFileName);
-    EXPECT_FALSE(::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
-
-TEST_F(MainFormStartTest, ExpectedPathsLieUnderProgramFiles)
-{
-    Open();
-    EXPECT_EQ(cTestPc::ExpectedControl(), m_form->ExpectedControlPath());
-    EXPECT_EQ(cTestPc::ExpectedLookup(), m_form->ExpectedLookupPath());
 }
 
 TEST_F(MainFormStartTest, WindowShowsTitleInstructionsAndCaptions)
@@ -81,7 +68,7 @@ TEST_F(MainFormStartTest, WindowShowsTitleInstructionsAndCaptions)
     EXPECT_TRUE(::GetWindowLongW(m_form->Text1(), GWL_STYLE) & WS_VSCROLL);
 }
 
-TEST_F(MainFormStartTest, ControlsFollowTabOrderWithTheirClassesAndPlacesAt96Dpi)
+TEST_F(MainFormStartTest, ControlsFollowTabOrderWithTheirClassesPlacesAndFontAt96Dpi)
 {
     Open();
     RECT client{};
@@ -116,25 +103,15 @@ TEST_F(MainFormStartTest, ControlsFollowTabOrderWithTheirClassesAndPlacesAt96Dpi
         EXPECT_EQ(e.Rect.top, r.top);
         EXPECT_EQ(e.Rect.right, r.right);
         EXPECT_EQ(e.Rect.bottom, r.bottom);
-        child = ::GetWindow(child, GW_HWNDNEXT);
-    }
-    EXPECT_EQ(BS_AUTOCHECKBOX, ::GetWindowLongW(m_form->Check1(), GWL_STYLE) & BS_TYPEMASK);
-}
-
-TEST_F(MainFormStartTest, EveryControlUsesMeiryoNinePoint)
-{
-    Open();
-    for (HWND control :
-         {m_form->Text1(), m_form->Label1(), m_form->Command1(), m_form->Command2(), m_form->Check1()})
-    {
         LOGFONTW font{};
-        const auto handle = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-        ASSERT_NE(0, ::GetObjectW(handle, sizeof font, &font));
+        ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
         EXPECT_STREQ(L"メイリオ", font.lfFaceName);
         EXPECT_EQ(-12, font.lfHeight);
         EXPECT_EQ(FW_NORMAL, font.lfWeight);
         EXPECT_EQ(SHIFTJIS_CHARSET, font.lfCharSet);
+        child = ::GetWindow(child, GW_HWNDNEXT);
     }
+    EXPECT_EQ(BS_AUTOCHECKBOX, ::GetWindowLongW(m_form->Check1(), GWL_STYLE) & BS_TYPEMASK);
 }
 
 // The shipped executable, started as a user would, on the same PC.
