@@ -32,69 +32,9 @@ ShellResult CallShell(const cShellExecuteEx::Launch& launch, ULONG mask, const s
 }
 } // namespace
 
-HWND cShellExecuteEx::hWnd() const
-{
-    return m_hWnd;
-}
-
-void cShellExecuteEx::hWnd(HWND vData)
-{
-    m_hWnd = vData;
-}
-
-long cShellExecuteEx::Operation() const
-{
-    return m_operation;
-}
-
-void cShellExecuteEx::Operation(long vData)
-{
-    m_operation = vData;
-}
-
 std::wstring cShellExecuteEx::OperationString() const
 {
     return VerbFromOperation(m_operation);
-}
-
-std::wstring cShellExecuteEx::PathFolder() const
-{
-    return m_pathFolder;
-}
-
-void cShellExecuteEx::PathFolder(const std::wstring& vData)
-{
-    m_pathFolder = vData;
-}
-
-std::wstring cShellExecuteEx::Parameter() const
-{
-    return m_parameter;
-}
-
-void cShellExecuteEx::Parameter(const std::wstring& vData)
-{
-    m_parameter = vData;
-}
-
-long cShellExecuteEx::ShowCommand() const
-{
-    return m_showCommand;
-}
-
-void cShellExecuteEx::ShowCommand(long vData)
-{
-    m_showCommand = vData;
-}
-
-long cShellExecuteEx::MaskCommand() const
-{
-    return m_maskCommand;
-}
-
-void cShellExecuteEx::MaskCommand(long vData)
-{
-    m_maskCommand = vData;
 }
 
 const std::wstring& cShellExecuteEx::ErrorMessage() const

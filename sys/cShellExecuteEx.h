@@ -27,20 +27,20 @@ public:
     cShellExecuteEx(cShellExecuteEx&&) noexcept = default;
     cShellExecuteEx& operator=(cShellExecuteEx&&) noexcept = default;
 
-    HWND hWnd() const;
-    void hWnd(HWND vData);
-    long Operation() const;
-    void Operation(long vData);
+    HWND hWnd() const { return m_hWnd; }
+    void hWnd(HWND vData) { m_hWnd = vData; }
+    long Operation() const { return m_operation; }
+    void Operation(long vData) { m_operation = vData; }
     // The verb for the stored Operation, not for the one the last Execute used.
     std::wstring OperationString() const;
-    std::wstring PathFolder() const;
-    void PathFolder(const std::wstring& vData);
-    std::wstring Parameter() const;
-    void Parameter(const std::wstring& vData);
-    long ShowCommand() const;
-    void ShowCommand(long vData);
-    long MaskCommand() const;
-    void MaskCommand(long vData);
+    std::wstring PathFolder() const { return m_pathFolder; }
+    void PathFolder(const std::wstring& vData) { m_pathFolder = vData; }
+    std::wstring Parameter() const { return m_parameter; }
+    void Parameter(const std::wstring& vData) { m_parameter = vData; }
+    long ShowCommand() const { return m_showCommand; }
+    void ShowCommand(long vData) { m_showCommand = vData; }
+    long MaskCommand() const { return m_maskCommand; }
+    void MaskCommand(long vData) { m_maskCommand = vData; }
     // Empty after a successful Execute, a text of the message table after a failed one.
     const std::wstring& ErrorMessage() const;
 

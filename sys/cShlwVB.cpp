@@ -60,18 +60,6 @@ bool TextEqual(wchar_t a, wchar_t b)
                             &a, 1, &b, 1) == CSTR_EQUAL;
 }
 
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0)
-        return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size)
-        return path;
-    full.resize(length);
-    return full;
-}
 } // namespace
 
 size_t cShlwVB::TextFind(const std::wstring& text, const std::wstring& what, bool last)
@@ -239,7 +227,7 @@ bool cShlwVB::VBMakeSureDirectoryPathExists(const std::wstring& strPathName) con
         // character): it is made absolute against the current folder first.
         if (!strPathName.empty() && !rooted())
         {
-            path = VBAddBackslash(FullPath(strPathName));
+            path = VBAddBackslash(cFileSystemObject().GetAbsolutePathName(strPathName));
             drive = fso.GetDriveName(path);
             // Still no drive and root: "\\server" without a share names no folder that could be created.
             if (!rooted())
