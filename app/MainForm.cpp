@@ -492,6 +492,14 @@ void MainForm::ChangeRegistry(bool ShowReport)
     }
 }
 
+std::wstring MainForm::Regsvr32Parameter(const std::wstring& expectedPath)
+{
+    // Without short names the 8.3 form is empty or keeps its blanks; quoting then keeps the path whole.
+    const std::wstring shortPath = GetShortPath(expectedPath);
+    const bool quote = shortPath.empty() || shortPath.find(L' ') != std::wstring::npos;
+    return L" /s " + (quote ? L"\"" + expectedPath + L"\"" : shortPath);
+}
+
 bool MainForm::RegisterComponent(cShellExecuteEx& launcher, const std::wstring& expectedPath,
                                  std::wstring& reason)
 {
@@ -501,12 +509,7 @@ bool MainForm::RegisterComponent(cShellExecuteEx& launcher, const std::wstring& 
     const UINT length = ::GetSystemDirectoryW(system.data(), MAX_PATH);
     system.resize(length < MAX_PATH ? length : 0);
     const std::wstring program = mShlwVB::AddBackslash(system) + L"regsvr32.exe";
-    // Without short names the 8.3 form is empty or keeps its blanks; quoting then keeps the path whole.
-    const std::wstring shortPath = GetShortPath(expectedPath);
-    const bool quote = shortPath.empty() || shortPath.find(L' ') != std::wstring::npos;
-    const std::wstring parameter = L" /s " + (quote ? L"\"" + expectedPath + L"\"" : shortPath);
-
-    if (launcher.Execute(m_hwnd, 2, program, parameter, 1, 1100))
+    if (launcher.Execute(m_hwnd, 2, program, Regsvr32Parameter(expectedPath), 1, 1100))
     {
         reason = launcher.ErrorMessage();
         return true;

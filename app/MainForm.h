@@ -55,6 +55,8 @@ public:
     // The long or the 8.3 form of an existing path, or the empty text.
     static std::wstring GetLongPath(const std::wstring& path);
     static std::wstring GetShortPath(const std::wstring& path);
+    // " /s " and the 8.3 form of the path, or the path in double quotes when it has no blank-free short form.
+    static std::wstring Regsvr32Parameter(const std::wstring& expectedPath);
     // The locale's comparison that ignores case, width and kana type.
     static bool TextEquals(const std::wstring& a, const std::wstring& b);
 

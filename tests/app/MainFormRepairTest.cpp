@@ -183,3 +183,15 @@ TEST_F(MainFormRepairTest, WithoutTheEditionOnlyTheSectionTitleIsAdded)
     ASSERT_EQ(1u, m_boxes.Boxes().size());
     EXPECT_EQ(Success, m_boxes.Boxes()[0].Text);
 }
+
+TEST(MainFormRegsvr32ParameterTest, ShortFormWithoutBlanksOrTheWholePathQuoted)
+{
+    cTestPc pc;
+    cTestPc::PlaceFile(L"fixture_control.dll", cTestPc::ExpectedControl());
+    const std::wstring shortPath = MainForm::GetShortPath(cTestPc::ExpectedControl());
+    ASSERT_EQ(std::wstring::npos, shortPath.find(L' '));
+    EXPECT_EQ(L" /s " + shortPath, MainForm::Regsvr32Parameter(cTestPc::ExpectedControl()));
+    // No short form to be had: the path keeps its blanks inside quotes.
+    EXPECT_EQ(L" /s \"C:\\no such folder\\x.ocx\"",
+              MainForm::Regsvr32Parameter(L"C:\\no such folder\\x.ocx"));
+}

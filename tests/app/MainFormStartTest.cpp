@@ -139,3 +139,33 @@ TEST_F(MainFormStartTest, ShippedToolStartsReportsAndLogsItsOwnFolder)
     EXPECT_EQ(L"【INFO】Application-Path : " + TestProgramFolder(), lines[1]);
     EXPECT_EQ(L"【INFO】-- End --", lines.back());
 }
+
+TEST_F(MainFormStartTest, VersionBlockNamesTheToolInJapanese)
+{
+    const std::wstring exe = ToolPath();
+    DWORD ignored = 0;
+    std::vector<BYTE> block(::GetFileVersionInfoSizeW(exe.c_str(), &ignored));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    auto text = [&block](const wchar_t* name) {
+        void* data = nullptr;
+        UINT length = 0;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
+        return ::VerQueryValueW(block.data(), path.c_str(), &data, &length)
+                   ? std::wstring(static_cast<wchar_t*>(data))
+                   : std::wstring(L"(none)");
+    };
+    EXPECT_EQ(L"2.00", text(L"FileVersion"));
+    EXPECT_EQ(L"2.00", text(L"ProductVersion"));
+    EXPECT_EQ(L"plotwing2fix", text(L"InternalName"));
+    EXPECT_EQ(L"plotwing2fix.exe", text(L"OriginalFilename"));
+    EXPECT_EQ(L"地図コンポーネントレジストリ再設定ツール（カルトリアＷ３）", text(L"ProductName"));
+    void* data = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", &data, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+    EXPECT_EQ(MAKELONG(0, 2), fixed->dwFileVersionMS);
+    EXPECT_EQ(0u, fixed->dwFileVersionLS);
+    ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", &data, &length));
+    EXPECT_EQ(MAKELONG(0x0411, 1200), *static_cast<const DWORD*>(data));
+}
