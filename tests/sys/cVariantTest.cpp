@@ -2,86 +2,39 @@
 #include "sys/cAppError.h"
 #include <gtest/gtest.h>
 
-namespace
+// ToLong's result, or the number and source of the error it raises.
+static std::wstring LongOf(const cVariant& value)
+try
 {
-struct LongCase
-{
-    cVariant value;
-    long expected;
-};
-
-::testing::AssertionResult Overflows(const cVariant& value)
-{
-    try
-    {
-        const long result = value.ToLong(L"cRegistry");
-        return ::testing::AssertionFailure() << "gave " << result;
-    }
-    catch (const cAppError& e)
-    {
-        if (e.Number() == 6 && e.Source() == L"cRegistry")
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "error " << e.Number();
-    }
+    return std::to_wstring(value.ToLong(L"cRegistry"));
 }
-} // namespace
-
-TEST(cVariantTextTest, TextFormShowsNumbersWithoutNeedlessDecimals)
+catch (const cAppError& e)
 {
-    EXPECT_EQ(L"", cVariant().ToText());
-    EXPECT_EQ(L"0", cVariant(0).ToText());
-    EXPECT_EQ(L"42", cVariant(42L).ToText());
-    EXPECT_EQ(L"-7", cVariant(-7.0).ToText());
-    EXPECT_EQ(L"1.5", cVariant(1.5).ToText());
-    EXPECT_EQ(L"0.1", cVariant(0.1).ToText());
-    EXPECT_EQ(L"-2147483648", cVariant(-2147483648.0).ToText());
-    EXPECT_EQ(L"0.333333333333333", cVariant(1.0 / 3.0).ToText());
-    EXPECT_EQ(L"1E+15", cVariant(1e15).ToText());
-    EXPECT_EQ(L"1E-05", cVariant(0.00001).ToText());
-    EXPECT_EQ(L"地図 12", cVariant(L"地図 12").ToText());
-    EXPECT_EQ(L"", cVariant(L"").ToText());
+    return L"error " + std::to_wstring(e.Number()) + L" " + e.Source();
 }
 
-TEST(cVariantLongTest, LeadingNumericPartRoundsHalvesToEven)
+TEST(cVariantTest, TextFormShowsNumbersWithoutNeedlessDecimals)
 {
-    for (const LongCase& c : {LongCase{L"12abc", 12},
-                              LongCase{L"  7", 7},
-                              LongCase{L"\t+8", 8},
-                              LongCase{L"-3.5", -4},
-                              LongCase{L"2.5", 2},
-                              LongCase{L"3.5", 4},
-                              LongCase{L"0.5", 0},
-                              LongCase{L"2.51", 3},
-                              LongCase{L"abc", 0},
-                              LongCase{L"", 0},
-                              LongCase{L"-", 0},
-                              LongCase{L".", 0},
-                              LongCase{L"1e3", 1000},
-                              LongCase{L"1E+2x", 100},
-                              LongCase{L"15e-1", 2},
-                              LongCase{L"1e", 1},
-                              LongCase{L"4.", 4},
-                              LongCase{L".75", 1},
-                              LongCase{L"1,000", 1},
-                              LongCase{cVariant(), 0},
-                              LongCase{cVariant(1.5), 2},
-                              LongCase{cVariant(-0.5), 0},
-                              LongCase{cVariant(1e15 / 1e6), 1000000000}})
-    {
-        SCOPED_TRACE(c.value.ToText());
-        EXPECT_EQ(c.expected, c.value.ToLong(L"test"));
-    }
+    // clang-format off
+    const std::pair<cVariant, const wchar_t*> rows[] = {
+        {cVariant(), L""}, {0, L"0"}, {-7.0, L"-7"}, {1.5, L"1.5"}, {-2147483648.0, L"-2147483648"},
+        {1.0 / 3.0, L"0.333333333333333"}, {1e15, L"1E+15"}, {0.00001, L"1E-05"}, {L"地図", L"地図"}};
+    // clang-format on
+    for (const auto& [value, text] : rows)
+        EXPECT_EQ(text, value.ToText());
 }
 
-TEST(cVariantLongTest, ValuesOutsideThirtyTwoBitsOverflow)
+TEST(cVariantTest, ToLongTakesTheLeadingNumberRoundsHalvesToEvenAndOverflowsOutside32Bits)
 {
-    EXPECT_EQ(2147483647L, cVariant(L"2147483647").ToLong(L"s"));
-    EXPECT_EQ(-2147483647L - 1, cVariant(L"-2147483648").ToLong(L"s"));
-    EXPECT_EQ(-2147483647L - 1, cVariant(L"-2147483648.5").ToLong(L"s"));
-    EXPECT_TRUE(Overflows(cVariant(L"2147483648")));
-    EXPECT_TRUE(Overflows(cVariant(L"-2147483649")));
-    EXPECT_TRUE(Overflows(cVariant(L"2147483647.5")));
-    EXPECT_TRUE(Overflows(cVariant(L"1e300")));
-    EXPECT_TRUE(Overflows(cVariant(1e20)));
-    EXPECT_TRUE(Overflows(cVariant(4294967296.0)));
+    const wchar_t* const overflow = L"error 6 cRegistry";
+    // clang-format off
+    const std::pair<cVariant, const wchar_t*> rows[] = {
+        {L"12abc", L"12"}, {L"  7", L"7"}, {L"\t+8", L"8"}, {L"2.5", L"2"}, {L"3.5", L"4"}, {L"-3.5", L"-4"},
+        {L"2.51", L"3"}, {L"abc", L"0"}, {L"", L"0"}, {L"-", L"0"}, {L"1e", L"1"}, {L"1E+2x", L"100"},
+        {L"15e-1", L"2"}, {L".75", L"1"}, {L"1,000", L"1"}, {cVariant(), L"0"}, {1.5, L"2"},
+        {L"-2147483648.5", L"-2147483648"}, {L"2147483648", overflow}, {L"-2147483649", overflow},
+        {L"2147483647.5", overflow}, {1e20, overflow}};
+    // clang-format on
+    for (const auto& [value, expected] : rows)
+        EXPECT_EQ(expected, LongOf(value)) << testing::PrintToString(value.ToText());
 }
