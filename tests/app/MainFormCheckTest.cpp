@@ -216,3 +216,22 @@ TEST_F(MainFormCheckTest, FailureEndsTheCheckWithItsWarningAndShowsNothing)
               log.find(Sjis(L"【WARN】CheckComponent\r\n【Err.Number】53\r\n"
                             L"【Err.Description】ファイルが見つかりません。\r\n【Err.Source】Test\r\n")));
 }
+
+TEST(MainFormPathFormTest, PathsLongerThanTheFirstBufferComeBackWhole)
+{
+    // 258 characters: over the first 256-character buffer, within what the A functions accept.
+    const cTempFolder temp;
+    std::wstring file = temp.Path();
+    while (file.size() < 258 - 30)
+        file += L"folder0123\\";
+    MakeFolders(file);
+    file += std::wstring(258 - file.size() - 4, L'p') + L".ocx";
+    ASSERT_EQ(258u, file.size());
+    ASSERT_TRUE(WriteFileBytes(file, "x"));
+    EXPECT_EQ(file, MainForm::GetLongPath(file));
+    const std::wstring shortForm = MainForm::GetShortPath(file);
+    ASSERT_FALSE(shortForm.empty());
+    EXPECT_LT(shortForm.size(), 256u);
+    EXPECT_EQ(file, MainForm::GetLongPath(shortForm));
+    EXPECT_EQ(L"", MainForm::GetLongPath(file + L"x"));
+}
