@@ -16,14 +16,18 @@ std::vector<BYTE> VersionBlock()
     return block;
 }
 
-VS_FIXEDFILEINFO FixedInfo()
+// The running executable's numbers cannot change while it runs: read the block once.
+const VS_FIXEDFILEINFO& FixedInfo()
 {
-    VS_FIXEDFILEINFO info{};
-    std::vector<BYTE> block = VersionBlock();
-    void* data = nullptr;
-    UINT length = 0;
-    if (!block.empty() && ::VerQueryValueW(block.data(), L"\\", &data, &length) && length >= sizeof info)
-        info = *static_cast<const VS_FIXEDFILEINFO*>(data);
+    static const VS_FIXEDFILEINFO info = [] {
+        VS_FIXEDFILEINFO fixed{};
+        std::vector<BYTE> block = VersionBlock();
+        void* data = nullptr;
+        UINT length = 0;
+        if (!block.empty() && ::VerQueryValueW(block.data(), L"\\", &data, &length) && length >= sizeof fixed)
+            fixed = *static_cast<const VS_FIXEDFILEINFO*>(data);
+        return fixed;
+    }();
     return info;
 }
 } // namespace
