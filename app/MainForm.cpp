@@ -380,14 +380,32 @@ void MainForm::CheckComponent(bool ShowReport)
             ::EnableWindow(m_command2, FALSE);
         }
     }
+    catch (...)
+    {
+        LogFailure(L"CheckComponent");
+    }
+}
+
+void MainForm::LogFailure(const wchar_t* procedure)
+{
+    // Called inside a catch block: the failure being handled is rethrown here to read it.
+    try
+    {
+        throw;
+    }
     catch (const cAppError& e)
     {
-        Logger().WarnOut(L"CheckComponent", &e);
+        Logger().WarnOut(procedure, &e);
     }
     catch (const std::exception& e)
     {
-        const cAppError error(-1, strconv::ToWide(e.what(), CP_UTF8), L"CheckComponent");
-        Logger().WarnOut(L"CheckComponent", &error);
+        const cAppError error(-1, strconv::ToWide(e.what(), CP_UTF8), procedure);
+        Logger().WarnOut(procedure, &error);
+    }
+    catch (...)
+    {
+        const cAppError error(-1, L"unknown failure", procedure);
+        Logger().WarnOut(procedure, &error);
     }
 }
 
@@ -481,14 +499,9 @@ void MainForm::ChangeRegistry(bool ShowReport)
             ::MessageBoxW(m_hwnd, L"レジストリ参照位置変更に失敗しました。", title.c_str(),
                           MB_OK | MB_ICONERROR);
     }
-    catch (const cAppError& e)
+    catch (...)
     {
-        Logger().WarnOut(L"ChangeRegistry", &e);
-    }
-    catch (const std::exception& e)
-    {
-        const cAppError error(-1, strconv::ToWide(e.what(), CP_UTF8), L"ChangeRegistry");
-        Logger().WarnOut(L"ChangeRegistry", &error);
+        LogFailure(L"ChangeRegistry");
     }
 }
 

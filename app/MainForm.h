@@ -69,6 +69,8 @@ private:
     bool OnCreate();
     void OnCommand(int id, int code);
     void ReportError(const cAppError& error);
+    // Logs the failure being handled as the procedure's warning, with its error block.
+    void LogFailure(const wchar_t* procedure);
     void CreateControls();
     int Scale(int twips) const;
 
