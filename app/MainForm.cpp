@@ -7,11 +7,14 @@
 #include "sys/cShellExecuteEx.h"
 #include "sys/mShlwVB.h"
 #include "sys/StrConv.h"
+#include "sys/TextCompare.h"
 #include <utility>
 
 namespace
 {
 const wchar_t* const CrLf = L"\r\n";
+const wchar_t* const ChangeSucceeded = L"レジストリ参照位置変更に成功しました。";
+const wchar_t* const ChangeFailed = L"レジストリ参照位置変更に失敗しました。";
 
 // Positions and sizes in twips: left, top, width, height.
 struct TwipRect
@@ -27,6 +30,15 @@ constexpr TwipRect Command2Rect{5610, 840, 1245, 555};
 constexpr TwipRect Check1Rect{5640, 1500, 1155, 270};
 
 constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+std::wstring WindowText(HWND window)
+{
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+    return text;
+}
 
 std::wstring PathForm(DWORD(WINAPI* convert)(LPCSTR, LPSTR, DWORD), const std::wstring& path)
 {
@@ -312,11 +324,7 @@ void MainForm::Form_Unload()
 
 std::wstring MainForm::ReportBoxText() const
 {
-    const int length = ::GetWindowTextLengthW(m_text1);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(m_text1, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
+    return WindowText(m_text1);
 }
 
 void MainForm::AppendToReportBox(const std::wstring& text)
@@ -341,8 +349,8 @@ void MainForm::CheckComponent(bool ShowReport)
     try
     {
         std::wstring report = std::wstring(74, L'-') + CrLf + L"<< チェックレポート >>";
-        auto catalogue = std::make_unique<cCartoriaMapsRegister>();
-        if (catalogue->IsInstall(catalogue->REG_CARTORIA_W3()))
+        const cCartoriaMapsRegister catalogue;
+        if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
             const std::wstring controlPath = GetRegisteredPath(ControlClassId);
             report += CrLf + std::wstring(L"・") + ControlName + L" → " + controlPath;
@@ -351,23 +359,16 @@ void MainForm::CheckComponent(bool ShowReport)
             const short controlState = ComparePath(controlPath, m_expectedControlPath);
             const short lookupState = ComparePath(lookupPath, m_expectedLookupPath);
             report += std::wstring(CrLf) + CrLf + L"<< チェック判定 >>";
+            const bool repairable = controlState == 1 || lookupState == 1;
             if (controlState == 0 && lookupState == 0)
-            {
                 report += CrLf + std::wstring(L"・このＰＣは既に設定済みです。") + CrLf +
                           L"　再設定の必要はありません";
-                ::EnableWindow(m_command2, FALSE);
-            }
-            else if (controlState == 1 || lookupState == 1)
-            {
+            else if (repairable)
                 report += CrLf + std::wstring(L"・このＰＣは再設定する必要があります。") + CrLf +
                           L"　「再設定」ボタンをクリックしてください。";
-                ::EnableWindow(m_command2, TRUE);
-            }
             else
-            {
                 report += CrLf + std::wstring(L"・このＰＣでは再設定の必要はありません。");
-                ::EnableWindow(m_command2, FALSE);
-            }
+            ::EnableWindow(m_command2, repairable);
             if (ShowReport)
                 AppendToReportBox(report);
             Logger().InfoOut(report);
@@ -428,16 +429,9 @@ std::wstring MainForm::GetRegisteredPath(const std::wstring& classId)
 
 short MainForm::ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath)
 {
-    if (!registeredPath.empty() && TextEquals(registeredPath, expectedPath))
+    if (!registeredPath.empty() && textcmp::Equal(registeredPath, expectedPath))
         return 0;
     return FileSystem().FileExists(expectedPath) ? 1 : -1;
-}
-
-bool MainForm::TextEquals(const std::wstring& a, const std::wstring& b)
-{
-    return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE | NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE,
-                            a.data(), static_cast<int>(a.size()), b.data(),
-                            static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 std::wstring MainForm::GetLongPath(const std::wstring& path)
@@ -456,10 +450,10 @@ void MainForm::ChangeRegistry(bool ShowReport)
     {
         std::wstring composed = ReportBoxText() + CrLf + CrLf + L"<< レジストリ変更中 >>";
         bool allSucceeded = true;
-        auto catalogue = std::make_unique<cCartoriaMapsRegister>();
-        if (catalogue->IsInstall(catalogue->REG_CARTORIA_W3()))
+        const cCartoriaMapsRegister catalogue;
+        if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
-            auto launcher = std::make_unique<cShellExecuteEx>();
+            cShellExecuteEx launcher;
             const struct
             {
                 const wchar_t* Name;
@@ -475,29 +469,18 @@ void MainForm::ChangeRegistry(bool ShowReport)
                 if (!((present && forced) || state == 1))
                     continue;
                 std::wstring reason;
-                const bool failed = RegisterComponent(*launcher, component.Expected, reason);
+                const bool failed = RegisterComponent(launcher, component.Expected, reason);
                 composed += CrLf + std::wstring(L"・") + component.Name + L" → ";
-                if (failed)
-                    composed += L"レジストリ参照位置変更に失敗しました。" + std::wstring(CrLf) + reason;
-                else
-                    composed += L"レジストリ参照位置変更に成功しました。";
+                composed +=
+                    failed ? ChangeFailed + std::wstring(CrLf) + reason : std::wstring(ChangeSucceeded);
                 allSucceeded = allSucceeded && !failed;
             }
         }
         if (ShowReport)
             SetReportBoxText(composed);
         Logger().InfoOut(composed);
-        const std::wstring title = [this] {
-            wchar_t buffer[256] = {};
-            ::GetWindowTextW(m_hwnd, buffer, 256);
-            return std::wstring(buffer);
-        }();
-        if (allSucceeded)
-            ::MessageBoxW(m_hwnd, L"レジストリ参照位置変更に成功しました。", title.c_str(),
-                          MB_OK | MB_ICONINFORMATION);
-        else
-            ::MessageBoxW(m_hwnd, L"レジストリ参照位置変更に失敗しました。", title.c_str(),
-                          MB_OK | MB_ICONERROR);
+        ::MessageBoxW(m_hwnd, allSucceeded ? ChangeSucceeded : ChangeFailed, WindowText(m_hwnd).c_str(),
+                      MB_OK | (allSucceeded ? MB_ICONINFORMATION : MB_ICONERROR));
     }
     catch (...)
     {

@@ -2,7 +2,7 @@
 #include "log/cLogger.h"
 #include "sys/cFileSystemObject.h"
 #include "sys/cOwned.h"
-#include "sys/cSpecialFolder.h"
+#include "sys/FolderLookup.h"
 #include <windows.h>
 #include <memory>
 #include <string>
@@ -57,8 +57,6 @@ public:
     static std::wstring GetShortPath(const std::wstring& path);
     // " /s " and the 8.3 form of the path, or the path in double quotes when it has no blank-free short form.
     static std::wstring Regsvr32Parameter(const std::wstring& expectedPath);
-    // The locale's comparison that ignores case, width and kana type.
-    static bool TextEquals(const std::wstring& a, const std::wstring& b);
 
     const std::wstring& ExpectedControlPath() const noexcept { return m_expectedControlPath; }
     const std::wstring& ExpectedLookupPath() const noexcept { return m_expectedLookupPath; }

@@ -37,8 +37,7 @@ bool cCartoriaMapsRegister::IsInstall(std::wstring MapCode) const
 std::shared_ptr<cCartoriaMapItem> cCartoriaMapsRegister::Item(long indexKey) const
 {
     if (indexKey < 1 || indexKey > Count())
-        throw cAppError(errnum::SubscriptRange, L"インデックスが有効範囲にありません。",
-                        L"cCartoriaMapsRegister");
+        throw cAppError::Standard(errnum::SubscriptRange, L"cCartoriaMapsRegister");
     return m_items[static_cast<size_t>(indexKey - 1)];
 }
 
@@ -47,8 +46,7 @@ std::shared_ptr<cCartoriaMapItem> cCartoriaMapsRegister::Item(const std::wstring
     for (const auto& item : m_items)
         if (SameKey(item->Code(), indexKey))
             return item;
-    throw cAppError(errnum::InvalidCall, L"プロシージャの呼び出し、または引数が不正です。",
-                    L"cCartoriaMapsRegister");
+    throw cAppError::Standard(errnum::InvalidCall, L"cCartoriaMapsRegister");
 }
 
 std::shared_ptr<cCartoriaMapItem> cCartoriaMapsRegister::AddItem(const std::wstring& code,
@@ -60,8 +58,7 @@ std::shared_ptr<cCartoriaMapItem> cCartoriaMapsRegister::AddItem(const std::wstr
     item->Index(Count() + 1);
     for (const auto& existing : m_items)
         if (SameKey(existing->Code(), code))
-            throw cAppError(457, L"このキーは既にこのコレクションの要素に割り当てられています。",
-                            L"cCartoriaMapsRegister");
+            throw cAppError::Standard(errnum::DuplicateKey, L"cCartoriaMapsRegister");
     m_items.push_back(item);
     return item;
 }

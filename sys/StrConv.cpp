@@ -49,6 +49,18 @@ std::string ToAnsi(std::wstring_view text, UINT codePage, bool* lossy)
     return result;
 }
 
+std::wstring ToWideWholeChars(std::string_view text)
+{
+    size_t whole = 0;
+    for (size_t i = 0; i < text.size();)
+    {
+        i += ::IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1;
+        if (i <= text.size())
+            whole = i;
+    }
+    return ToWide(text.substr(0, whole));
+}
+
 std::wstring UpToFirstNul(std::wstring_view text)
 {
     const size_t nul = text.find(L'\0');

@@ -8,6 +8,41 @@ cAppError::cAppError(long number, std::wstring description, std::wstring source)
 {
 }
 
+cAppError cAppError::Standard(long number, std::wstring source)
+{
+    const wchar_t* description = L"";
+    switch (number)
+    {
+    case errnum::InvalidCall:
+        description = L"プロシージャの呼び出し、または引数が不正です。";
+        break;
+    case errnum::Overflow:
+        description = L"オーバーフローしました。";
+        break;
+    case errnum::SubscriptRange:
+        description = L"インデックスが有効範囲にありません。";
+        break;
+    case errnum::BadFileName:
+        description = L"ファイル名または番号が不正です。";
+        break;
+    case errnum::FileExists:
+        description = L"既に同名のファイルが存在しています。";
+        break;
+    case errnum::PermissionDenied:
+        description = L"書き込みできません。";
+        break;
+    case errnum::PathNotFound:
+        description = L"パスが見つかりません。";
+        break;
+    case errnum::DuplicateKey:
+        description = L"このキーは既にこのコレクションの要素に割り当てられています。";
+        break;
+    default:
+        break;
+    }
+    return cAppError(number, description, std::move(source));
+}
+
 std::wstring SystemMessage(unsigned long code)
 {
     wchar_t* buffer = nullptr;

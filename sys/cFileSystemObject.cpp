@@ -20,7 +20,7 @@ bool IsSlash(wchar_t c)
     {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
-        throw cAppError(58, L"既に同名のファイルが存在しています。", source);
+        throw cAppError::Standard(errnum::FileExists, source);
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
     case ERROR_INVALID_NAME:
@@ -28,12 +28,12 @@ bool IsSlash(wchar_t c)
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_FILENAME_EXCED_RANGE:
-        throw cAppError(76, L"パスが見つかりません。", source);
+        throw cAppError::Standard(errnum::PathNotFound, source);
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
-        throw cAppError(70, L"書き込みできません。", source);
+        throw cAppError::Standard(errnum::PermissionDenied, source);
     default:
         throw cAppError(static_cast<long>(error), SystemMessage(error), source);
     }
@@ -89,7 +89,7 @@ std::wstring cFileSystemObject::GetAbsolutePathName(const std::wstring& path) co
 void cFileSystemObject::CreateFolder(const std::wstring& path) const
 {
     if (path.empty())
-        throw cAppError(5, L"プロシージャの呼び出し、または引数が不正です。", L"cFileSystemObject");
+        throw cAppError::Standard(errnum::InvalidCall, L"cFileSystemObject");
     if (!::CreateDirectoryW(path.c_str(), nullptr))
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
 }
@@ -98,10 +98,10 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
                                             int format) const
 {
     if (ioMode != ForAppending || format != TristateFalse || path.empty())
-        throw cAppError(5, L"プロシージャの呼び出し、または引数が不正です。", L"cFileSystemObject");
+        throw cAppError::Standard(errnum::InvalidCall, L"cFileSystemObject");
     // Windows refuses longer paths without the long-path opt-in; refuse them everywhere alike.
     if (path.size() >= MAX_PATH)
-        throw cAppError(76, L"パスが見つかりません。", L"cFileSystemObject");
+        throw cAppError::Standard(errnum::PathNotFound, L"cFileSystemObject");
     // FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the file itself is opened, not followed.
     cHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
                                nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
@@ -113,6 +113,6 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
     if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
         info.nNumberOfLinks > 1)
-        throw cAppError(70, L"書き込みできません。", L"cFileSystemObject");
+        throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
     return cTextStream(std::move(file));
 }

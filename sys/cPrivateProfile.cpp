@@ -8,20 +8,6 @@ namespace
 constexpr DWORD ValueBufferSize = 1024;
 constexpr DWORD SectionBufferSize = 32767;
 
-// A value cut by the profile function can end in the lead byte of a double-byte character; converting
-// that half would add a character that is not in the file, so it is left out.
-std::wstring ToWideWhole(std::string_view bytes)
-{
-    size_t i = 0;
-    size_t whole = 0;
-    while (i < bytes.size())
-    {
-        i += ::IsDBCSLeadByte(static_cast<BYTE>(bytes[i])) ? 2 : 1;
-        if (i <= bytes.size())
-            whole = i;
-    }
-    return strconv::ToWide(bytes.substr(0, whole));
-}
 } // namespace
 
 void cPrivateProfile::RequireSection() const
@@ -79,7 +65,7 @@ std::wstring cPrivateProfile::GetString()
     // leaves that byte as it was (Windows copies the lone lead byte instead): a fill blank is no value.
     if (blanks && length == ValueBufferSize - 1 && buffer[length - 1] == ' ')
         --length;
-    return ToWideWhole(std::string_view(buffer.data(), length));
+    return strconv::ToWideWholeChars(std::string_view(buffer.data(), length));
 }
 
 long cPrivateProfile::SetString(const std::wstring& vData)
@@ -122,10 +108,10 @@ std::vector<std::wstring> cPrivateProfile::GetSectionValues()
         const size_t nul = block.find('\0', start);
         if (nul == std::string_view::npos)
         {
-            entries.push_back(ToWideWhole(block.substr(start)));
+            entries.push_back(strconv::ToWideWholeChars(block.substr(start)));
             break;
         }
-        entries.push_back(ToWideWhole(block.substr(start, nul - start)));
+        entries.push_back(strconv::ToWideWholeChars(block.substr(start, nul - start)));
         start = nul + 1;
     }
     return entries;

@@ -14,31 +14,18 @@ HKEY RootKey(std::int32_t regKey)
     return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(regKey));
 }
 
-// The bytes before the first zero byte, without a final lead byte whose trail byte is missing: converting
-// half a double-byte character gives a stray default character, or takes the next byte with it.
-std::string_view WholeCharactersBeforeNul(std::string_view bytes)
-{
-    bytes = bytes.substr(0, std::min(bytes.find('\0'), bytes.size()));
-    size_t i = 0;
-    while (i < bytes.size())
-    {
-        if (!::IsDBCSLeadByte(static_cast<BYTE>(bytes[i])))
-            ++i;
-        else if (i + 1 < bytes.size())
-            i += 2;
-        else
-            return bytes.substr(0, i);
-    }
-    return bytes;
-}
 } // namespace
+
+long cRegistry::OpenKey(unsigned long access, cRegKey& key) const
+{
+    return ::RegOpenKeyExA(RootKey(RegKey()), strconv::ToAnsi(SubKey()).c_str(), 0, access, key.Put());
+}
 
 std::wstring cRegistry::GetString()
 {
     std::wstring result = Default().ToText();
     cRegKey key;
-    if (::RegOpenKeyExA(RootKey(RegKey()), strconv::ToAnsi(SubKey()).c_str(), 0, KEY_QUERY_VALUE,
-                        key.Put()) != ERROR_SUCCESS)
+    if (OpenKey(KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
         return result;
     std::string buffer(TextBufferBytes, '\0');
     DWORD type = REG_SZ;
@@ -48,7 +35,7 @@ std::wstring cRegistry::GetString()
     {
         // A text that fills the buffer exactly has no NUL: the reported size bounds it, not a terminator.
         const std::string_view data(buffer.data(), std::min<size_t>(size, buffer.size()));
-        result = strconv::ToWide(WholeCharactersBeforeNul(data));
+        result = strconv::ToWideWholeChars(data.substr(0, std::min(data.find('\0'), data.size())));
     }
     return result;
 }
@@ -56,8 +43,7 @@ std::wstring cRegistry::GetString()
 long cRegistry::SetString()
 {
     cRegKey key;
-    const LONG opened =
-        ::RegOpenKeyExA(RootKey(RegKey()), strconv::ToAnsi(SubKey()).c_str(), 0, KEY_SET_VALUE, key.Put());
+    const LONG opened = OpenKey(KEY_SET_VALUE, key);
     if (opened != ERROR_SUCCESS)
         return opened;
     const std::string data = strconv::ToAnsi(SetValue());
@@ -79,8 +65,7 @@ long cRegistry::GetDWORD()
 {
     long result = Default().ToLong(L"cRegistry");
     cRegKey key;
-    if (::RegOpenKeyExA(RootKey(RegKey()), strconv::ToAnsi(SubKey()).c_str(), 0, KEY_QUERY_VALUE,
-                        key.Put()) != ERROR_SUCCESS)
+    if (OpenKey(KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
         return result;
     DWORD type = REG_DWORD;
     DWORD value = 0;

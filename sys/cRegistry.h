@@ -1,4 +1,5 @@
 #pragma once
+#include "sys/cOwned.h"
 #include "sys/cVariant.h"
 #include <cstdint>
 #include <string>
@@ -36,6 +37,9 @@ public:
     long GetDWORD();
 
 private:
+    // Opens RegKey\SubKey with the access asked; the registry's status.
+    long OpenKey(unsigned long access, cRegKey& key) const;
+
     std::int32_t m_regKey = 0;
     std::wstring m_subKey;
     std::wstring m_setValue;

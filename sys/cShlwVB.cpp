@@ -3,6 +3,7 @@
 #include "sys/cAppError.h"
 #include "sys/cApplication.h"
 #include "sys/cFileSystemObject.h"
+#include "sys/TextCompare.h"
 #include <cmath>
 #include <algorithm>
 
@@ -53,13 +54,6 @@ std::wstring FormatTwoDecimals(unsigned long long numerator, unsigned long long 
     return text;
 }
 
-bool TextEqual(wchar_t a, wchar_t b)
-{
-    return a == b ||
-           ::CompareStringW(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE | NORM_IGNOREWIDTH | NORM_IGNOREKANATYPE,
-                            &a, 1, &b, 1) == CSTR_EQUAL;
-}
-
 } // namespace
 
 size_t cShlwVB::TextFind(const std::wstring& text, const std::wstring& what, bool last)
@@ -73,7 +67,7 @@ size_t cShlwVB::TextFind(const std::wstring& text, const std::wstring& what, boo
     {
         const size_t at = last ? positions - 1 - n : n;
         size_t matched = 0;
-        while (matched < what.size() && TextEqual(text[at + matched], what[matched]))
+        while (matched < what.size() && textcmp::Equal({&text[at + matched], 1}, {&what[matched], 1}))
             ++matched;
         if (matched == what.size())
             return at;
@@ -227,11 +221,11 @@ bool cShlwVB::VBMakeSureDirectoryPathExists(const std::wstring& strPathName) con
         // character): it is made absolute against the current folder first.
         if (!strPathName.empty() && !rooted())
         {
-            path = VBAddBackslash(cFileSystemObject().GetAbsolutePathName(strPathName));
+            path = VBAddBackslash(fso.GetAbsolutePathName(strPathName));
             drive = fso.GetDriveName(path);
             // Still no drive and root: "\\server" without a share names no folder that could be created.
             if (!rooted())
-                throw cAppError(76, L"パスが見つかりません。", L"cShlwVB");
+                throw cAppError::Standard(errnum::PathNotFound, L"cShlwVB");
         }
 
         const std::wstring rest = path.substr(std::min(drive.size() + 1, path.size()));

@@ -6,7 +6,7 @@
 void cTextStream::WriteLine(const std::wstring& text)
 {
     if (!m_file)
-        throw cAppError(52, L"ファイル名または番号が不正です。", L"cTextStream");
+        throw cAppError::Standard(errnum::BadFileName, L"cTextStream");
     // Characters code page 932 lacks become its default character; the entry itself is kept.
     const std::string bytes = strconv::ToAnsi(text) + "\r\n";
     size_t done = 0;

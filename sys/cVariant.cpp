@@ -79,6 +79,6 @@ long cVariant::RoundToLong(double value, const std::wstring& source)
     // nearbyint uses the default rounding mode: to nearest, halves to even.
     const double rounded = std::nearbyint(value);
     if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0))
-        throw cAppError(errnum::Overflow, L"オーバーフローしました。", source);
+        throw cAppError::Standard(errnum::Overflow, source);
     return static_cast<long>(rounded);
 }

@@ -1,4 +1,4 @@
-#include "sys/cSpecialFolder.h"
+#include "sys/FolderLookup.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/cSavedValue.h"
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "sys/cSpecialFolder.h"
+#include "sys/FolderLookup.h"
 #include "sys/StrConv.h"
 #include <windows.h>
 #include <shlobj.h>
