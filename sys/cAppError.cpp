@@ -10,37 +10,24 @@ cAppError::cAppError(long number, std::wstring description, std::wstring source)
 
 cAppError cAppError::Standard(long number, std::wstring source)
 {
-    const wchar_t* description = L"";
-    switch (number)
+    static const struct
     {
-    case errnum::InvalidCall:
-        description = L"プロシージャの呼び出し、または引数が不正です。";
-        break;
-    case errnum::Overflow:
-        description = L"オーバーフローしました。";
-        break;
-    case errnum::SubscriptRange:
-        description = L"インデックスが有効範囲にありません。";
-        break;
-    case errnum::BadFileName:
-        description = L"ファイル名または番号が不正です。";
-        break;
-    case errnum::FileExists:
-        description = L"既に同名のファイルが存在しています。";
-        break;
-    case errnum::PermissionDenied:
-        description = L"書き込みできません。";
-        break;
-    case errnum::PathNotFound:
-        description = L"パスが見つかりません。";
-        break;
-    case errnum::DuplicateKey:
-        description = L"このキーは既にこのコレクションの要素に割り当てられています。";
-        break;
-    default:
-        break;
-    }
-    return cAppError(number, description, std::move(source));
+        long Number;
+        const wchar_t* Description;
+    } descriptions[] = {
+        {errnum::InvalidCall, L"プロシージャの呼び出し、または引数が不正です。"},
+        {errnum::Overflow, L"オーバーフローしました。"},
+        {errnum::SubscriptRange, L"インデックスが有効範囲にありません。"},
+        {errnum::BadFileName, L"ファイル名または番号が不正です。"},
+        {errnum::FileExists, L"既に同名のファイルが存在しています。"},
+        {errnum::PermissionDenied, L"書き込みできません。"},
+        {errnum::PathNotFound, L"パスが見つかりません。"},
+        {errnum::DuplicateKey, L"このキーは既にこのコレクションの要素に割り当てられています。"},
+    };
+    for (const auto& entry : descriptions)
+        if (entry.Number == number)
+            return cAppError(number, entry.Description, std::move(source));
+    return cAppError(number, L"", std::move(source));
 }
 
 std::wstring SystemMessage(unsigned long code)
