@@ -1,33 +1,14 @@
 #include "sys/cApplication.h"
+#include "sys/cVersionBlock.h"
 #include <windows.h>
-#include <cwchar>
-#include <vector>
 
 namespace
 {
-std::vector<BYTE> VersionBlock()
-{
-    const std::wstring exe = cApplication::ExePath();
-    DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), &ignored);
-    std::vector<BYTE> block(size);
-    if (size == 0 || !::GetFileVersionInfoW(exe.c_str(), 0, size, block.data()))
-        block.clear();
-    return block;
-}
-
-// The running executable's numbers cannot change while it runs: read the block once.
+// The running executable's numbers cannot change while it runs: read them once.
 const VS_FIXEDFILEINFO& FixedInfo()
 {
-    static const VS_FIXEDFILEINFO info = [] {
-        VS_FIXEDFILEINFO fixed{};
-        std::vector<BYTE> block = VersionBlock();
-        void* data = nullptr;
-        UINT length = 0;
-        if (!block.empty() && ::VerQueryValueW(block.data(), L"\\", &data, &length) && length >= sizeof fixed)
-            fixed = *static_cast<const VS_FIXEDFILEINFO*>(data);
-        return fixed;
-    }();
+    static const VS_FIXEDFILEINFO info =
+        cVersionBlock::OfThisProgram().FixedInfo().value_or(VS_FIXEDFILEINFO{});
     return info;
 }
 } // namespace
@@ -79,16 +60,10 @@ unsigned cApplication::Revision()
 
 std::wstring cApplication::Title()
 {
-    std::vector<BYTE> block = VersionBlock();
-    void* data = nullptr;
-    UINT length = 0;
-    if (!block.empty() &&
-        ::VerQueryValueW(block.data(), L"\\StringFileInfo\\041104B0\\ProductName", &data, &length) &&
-        length > 1)
-    {
-        const auto* text = static_cast<const wchar_t*>(data);
-        return std::wstring(text, ::wcsnlen(text, length));
-    }
+    std::optional<std::wstring> name =
+        cVersionBlock::OfThisProgram().StringValue(L"041104B0", L"ProductName");
+    if (name && !name->empty())
+        return *name;
     std::wstring exe = ExePath();
     const size_t slash = exe.find_last_of(L'\\');
     exe = exe.substr(slash == std::wstring::npos ? 0 : slash + 1);
