@@ -1,21 +1,22 @@
 #include "app/MainForm.h"
+#include "app/cCheckReport.h"
+#include "app/cComponent.h"
+#include "app/cComponentLookup.h"
+#include "app/cRegsvr32.h"
+#include "app/cRepairReport.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "log/mDebug.h"
 #include "res/resource.h"
 #include "sys/cApplication.h"
-#include "sys/cRegistry.h"
-#include "sys/cShellExecuteEx.h"
+#include "sys/cPathForm.h"
+#include "sys/cScreenDC.h"
 #include "sys/mShlwVB.h"
 #include "sys/StrConv.h"
-#include "sys/TextCompare.h"
+#include "sys/WindowText.h"
 #include <utility>
 
 namespace
 {
-const wchar_t* const CrLf = L"\r\n";
-const wchar_t* const ChangeSucceeded = L"レジストリ参照位置変更に成功しました。";
-const wchar_t* const ChangeFailed = L"レジストリ参照位置変更に失敗しました。";
-
 // Positions and sizes in twips: left, top, width, height.
 struct TwipRect
 {
@@ -31,30 +32,6 @@ constexpr TwipRect Check1Rect{5640, 1500, 1155, 270};
 
 constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-std::wstring WindowText(HWND window)
-{
-    const int length = ::GetWindowTextLengthW(window);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
-std::wstring PathForm(DWORD(WINAPI* convert)(LPCSTR, LPSTR, DWORD), const std::wstring& path)
-{
-    const std::string ansiPath = strconv::ToAnsi(path);
-    std::string buffer(256, '\0');
-    DWORD n = convert(ansiPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    // A result larger than the buffer is the size it needs, not a length: convert again with that size.
-    if (n > buffer.size())
-    {
-        buffer.assign(n, '\0');
-        n = convert(ansiPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (n >= buffer.size())
-            n = 0;
-    }
-    return strconv::ToWide(std::string_view(buffer.data(), n));
-}
 } // namespace
 
 MainForm::MainForm(HINSTANCE instance) : m_instance(instance) {}
@@ -72,14 +49,7 @@ MainForm::~MainForm()
 bool MainForm::Create(int showCommand, bool quitOnClose)
 {
     m_quitOnClose = quitOnClose;
-    {
-        HDC screen = ::GetDC(nullptr);
-        m_dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen)
-            ::ReleaseDC(nullptr, screen);
-        if (m_dpi <= 0)
-            m_dpi = 96;
-    }
+    m_dpi = cScreenDC().Dpi();
     const int iconBig = ::GetSystemMetrics(SM_CXICON);
     const int iconSmall = ::GetSystemMetrics(SM_CXSMICON);
     m_bigIcon.Reset(static_cast<HICON>(
@@ -232,6 +202,7 @@ void MainForm::CreateControls()
     m_command1 = make(0, L"BUTTON", L"チェック", WS_TABSTOP | BS_PUSHBUTTON, Command1Rect, IDC_COMMAND1);
     m_command2 = make(0, L"BUTTON", L"再設定", WS_TABSTOP | BS_PUSHBUTTON, Command2Rect, IDC_COMMAND2);
     m_check1 = make(0, L"BUTTON", L"強制設定", WS_TABSTOP | BS_AUTOCHECKBOX, Check1Rect, IDC_CHECK1);
+    m_reportBox.Attach(m_text1);
     ::SendMessageW(m_hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), FALSE);
     // Reports stack up over a session; lift the edit control's default 32K limit.
     ::SendMessageW(m_text1, EM_SETLIMITTEXT, 0, 0);
@@ -278,18 +249,15 @@ void MainForm::Form_Load()
         Logger().InfoOut(L"-- Start --");
     }
     Logger().InfoOut(L"Application-Path : " + mShlwVB::AddBackslash(cApplication::Path()));
-    Logger().InfoOut(L"DeskTop-Path : " +
-                     mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_)));
-    Logger().InfoOut(L"System-Path : " +
-                     mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_SYSTEM_)));
-    Logger().InfoOut(L"Program Files-Path : " + mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(
-                                                    cSpecialFolder::CSIDL_PROGRAM_FILES_)));
+    LogFolder(L"DeskTop-Path : ", cSpecialFolder::CSIDL_DESKTOP_);
+    LogFolder(L"System-Path : ", cSpecialFolder::CSIDL_SYSTEM_);
+    LogFolder(L"Program Files-Path : ", cSpecialFolder::CSIDL_PROGRAM_FILES_);
 
     const std::wstring folder =
         mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_PROGRAM_FILES_)) +
         L"kovamap\\common\\";
-    m_expectedControlPath = folder + ControlName;
-    m_expectedLookupPath = folder + LookupName;
+    m_expectedControlPath = folder + MapControl.Name;
+    m_expectedLookupPath = folder + LookupLibrary.Name;
 
     ::SetWindowTextW(m_label1, L"Zelvioで使用するシステムファイルのレジストリ参照位置を再設定します。\r\n"
                                L"Zelvioを起動している場合は終了してください。\r\n"
@@ -322,64 +290,34 @@ void MainForm::Form_Unload()
     Logger().InfoOut(mDebug::IsDebugMode() ? L"-- Debug End --" : L"-- End --");
 }
 
-std::wstring MainForm::ReportBoxText() const
+void MainForm::LogFolder(const wchar_t* label, long folder)
 {
-    return WindowText(m_text1);
-}
-
-void MainForm::AppendToReportBox(const std::wstring& text)
-{
-    const int length = ::GetWindowTextLengthW(m_text1);
-    ::SendMessageW(m_text1, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    const std::wstring inserted = (length > 0 ? std::wstring(CrLf) : std::wstring()) + text;
-    ::SendMessageW(m_text1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(inserted.c_str()));
-    ::SendMessageW(m_text1, EM_SCROLLCARET, 0, 0);
-}
-
-void MainForm::SetReportBoxText(const std::wstring& text)
-{
-    ::SetWindowTextW(m_text1, text.c_str());
-    const int length = ::GetWindowTextLengthW(m_text1);
-    ::SendMessageW(m_text1, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    ::SendMessageW(m_text1, EM_SCROLLCARET, 0, 0);
+    Logger().InfoOut(label + mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(folder)));
 }
 
 void MainForm::CheckComponent(bool ShowReport)
 {
     try
     {
-        std::wstring report = std::wstring(74, L'-') + CrLf + L"<< チェックレポート >>";
         const cCartoriaMapsRegister catalogue;
-        if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
-        {
-            const std::wstring controlPath = GetRegisteredPath(ControlClassId);
-            report += CrLf + std::wstring(L"・") + ControlName + L" → " + controlPath;
-            const std::wstring lookupPath = GetRegisteredPath(LookupClassId);
-            report += CrLf + std::wstring(L"・") + LookupName + L" → " + lookupPath;
-            const short controlState = ComparePath(controlPath, m_expectedControlPath);
-            const short lookupState = ComparePath(lookupPath, m_expectedLookupPath);
-            report += std::wstring(CrLf) + CrLf + L"<< チェック判定 >>";
-            const bool repairable = controlState == 1 || lookupState == 1;
-            if (controlState == 0 && lookupState == 0)
-                report += CrLf + std::wstring(L"・このＰＣは既に設定済みです。") + CrLf +
-                          L"　再設定の必要はありません";
-            else if (repairable)
-                report += CrLf + std::wstring(L"・このＰＣは再設定する必要があります。") + CrLf +
-                          L"　「再設定」ボタンをクリックしてください。";
-            else
-                report += CrLf + std::wstring(L"・このＰＣでは再設定の必要はありません。");
-            ::EnableWindow(m_command2, repairable);
-            if (ShowReport)
-                AppendToReportBox(report);
-            Logger().InfoOut(report);
-        }
-        else
+        if (!catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
             if (ShowReport)
-                SetReportBoxText(L"・このＰＣにはカルトリアＷ３がインストールされていません。");
-            Logger().InfoOut(ReportBoxText());
+                m_reportBox.Replace(cCheckReport::NotInstalled);
+            Logger().InfoOut(m_reportBox.Text());
             ::EnableWindow(m_command2, FALSE);
+            return;
         }
+        const std::wstring controlPath = GetRegisteredPath(MapControl.ClassId);
+        const std::wstring lookupPath = GetRegisteredPath(LookupLibrary.ClassId);
+        const cCheckReport::Verdict verdict =
+            cCheckReport::VerdictOf(static_cast<ePathState>(ComparePath(controlPath, m_expectedControlPath)),
+                                    static_cast<ePathState>(ComparePath(lookupPath, m_expectedLookupPath)));
+        const std::wstring report = cCheckReport::Report(controlPath, lookupPath, verdict);
+        ::EnableWindow(m_command2, verdict.ResetEnabled);
+        if (ShowReport)
+            m_reportBox.Append(report);
+        Logger().InfoOut(report);
     }
     catch (...)
     {
@@ -412,145 +350,58 @@ void MainForm::LogFailure(const wchar_t* procedure)
 
 std::wstring MainForm::GetRegisteredPath(const std::wstring& classId)
 {
-    std::wstring text;
-    {
-        cRegistry registry;
-        registry.RegKey(cRegistry::ClassesRoot);
-        registry.SubKey(L"CLSID\\" + classId + L"\\InprocServer32");
-        text = registry.GetString();
-    }
+    const std::wstring text = cComponentLookup::RegisteredText(classId);
     Logger().InfoOut(L"CLSID : " + classId + L" : " + text);
-    // HKEY_CLASSES_ROOT includes the user's own classes, which unelevated programs can write: an elevated
-    // tool must not reach out to a network path named there. Such a path is never the expected local one.
-    if (text.size() >= 2 && (text[0] == L'\\' || text[0] == L'/') && (text[1] == L'\\' || text[1] == L'/'))
-        return {};
-    return GetLongPath(text);
+    return cComponentLookup::LongForm(text);
 }
 
 short MainForm::ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath)
 {
-    if (!registeredPath.empty() && textcmp::Equal(registeredPath, expectedPath))
-        return 0;
-    return FileSystem().FileExists(expectedPath) ? 1 : -1;
+    return static_cast<short>(cCheckReport::StateOf(registeredPath, expectedPath,
+                                                    [&] { return FileSystem().FileExists(expectedPath); }));
 }
 
 std::wstring MainForm::GetLongPath(const std::wstring& path)
 {
-    return PathForm(&::GetLongPathNameA, path);
+    return cPathForm::Long(path);
 }
 
 std::wstring MainForm::GetShortPath(const std::wstring& path)
 {
-    return PathForm(&::GetShortPathNameA, path);
+    return cPathForm::Short(path);
 }
 
 void MainForm::ChangeRegistry(bool ShowReport)
 {
     try
     {
-        std::wstring composed = ReportBoxText() + CrLf + CrLf + L"<< レジストリ変更中 >>";
-        bool allSucceeded = true;
+        cRepairReport section(m_reportBox.Text());
         const cCartoriaMapsRegister catalogue;
         if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
-            cShellExecuteEx launcher;
+            cRegsvr32 regsvr32(m_hwnd);
             const struct
             {
-                const wchar_t* Name;
-                const wchar_t* ClassId;
+                const cComponent& Component;
                 const std::wstring& Expected;
-            } components[] = {{ControlName, ControlClassId, m_expectedControlPath},
-                              {LookupName, LookupClassId, m_expectedLookupPath}};
-            for (const auto& component : components)
+            } components[] = {{MapControl, m_expectedControlPath}, {LookupLibrary, m_expectedLookupPath}};
+            for (const auto& [component, expected] : components)
             {
-                const short state = ComparePath(GetRegisteredPath(component.ClassId), component.Expected);
+                const auto state =
+                    static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected));
                 const bool forced = ::SendMessageW(m_check1, BM_GETCHECK, 0, 0) == BST_CHECKED;
-                const bool present = FileSystem().FileExists(component.Expected);
-                if (!((present && forced) || state == 1))
-                    continue;
-                std::wstring reason;
-                const bool failed = RegisterComponent(launcher, component.Expected, reason);
-                composed += CrLf + std::wstring(L"・") + component.Name + L" → ";
-                composed +=
-                    failed ? ChangeFailed + std::wstring(CrLf) + reason : std::wstring(ChangeSucceeded);
-                allSucceeded = allSucceeded && !failed;
+                if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced) ==
+                    eRegistrationChoice::Register)
+                    section.Add(component.Name, regsvr32.Register(expected, component.ClassId));
             }
         }
         if (ShowReport)
-            SetReportBoxText(composed);
-        Logger().InfoOut(composed);
-        ::MessageBoxW(m_hwnd, allSucceeded ? ChangeSucceeded : ChangeFailed, WindowText(m_hwnd).c_str(),
-                      MB_OK | (allSucceeded ? MB_ICONINFORMATION : MB_ICONERROR));
+            m_reportBox.Replace(section.Text());
+        Logger().InfoOut(section.Text());
+        ::MessageBoxW(m_hwnd, section.BoxText(), WindowText(m_hwnd).c_str(), MB_OK | section.BoxIcon());
     }
     catch (...)
     {
         LogFailure(L"ChangeRegistry");
     }
-}
-
-std::wstring MainForm::Regsvr32Parameter(const std::wstring& expectedPath)
-{
-    // Without short names the 8.3 form is empty or keeps its blanks; quoting then keeps the path whole.
-    const std::wstring shortPath = GetShortPath(expectedPath);
-    const bool quote = shortPath.empty() || shortPath.find(L' ') != std::wstring::npos;
-    return L" /s " + (quote ? L"\"" + expectedPath + L"\"" : shortPath);
-}
-
-bool MainForm::RegisterComponent(cShellExecuteEx& launcher, const std::wstring& expectedPath,
-                                 std::wstring& reason)
-{
-    // By full path: an elevated program must not run a regsvr32.exe planted in its own or the current folder.
-    // For a 32-bit process on 64-bit Windows the redirected system folder holds the 32-bit regsvr32.
-    std::wstring system(MAX_PATH, L'\0');
-    const UINT length = ::GetSystemDirectoryW(system.data(), MAX_PATH);
-    system.resize(length < MAX_PATH ? length : 0);
-    const std::wstring program = mShlwVB::AddBackslash(system) + L"regsvr32.exe";
-    if (launcher.Execute(m_hwnd, 2, program, Regsvr32Parameter(expectedPath), 1, 1100))
-    {
-        reason = launcher.ErrorMessage();
-        return true;
-    }
-    HANDLE process = launcher.ProcessHandle();
-    if (!process)
-        return false;
-    if (!WaitForProcess(process, RegistrationTimeoutMs))
-    {
-        reason = L"regsvr32.exe が30秒以内に終了しませんでした";
-        return true;
-    }
-    DWORD exitCode = 0;
-    if (!::GetExitCodeProcess(process, &exitCode))
-        exitCode = ::GetLastError();
-    if (exitCode == 0)
-        return false;
-    reason = L"regsvr32.exe がエラーで終了しました（終了コード " + std::to_wstring(exitCode) + L"）";
-    return true;
-}
-
-bool MainForm::WaitForProcess(HANDLE process, DWORD timeoutMs)
-{
-    // Disabled, the window takes no input, so no handler can run again meanwhile; it still paints.
-    const BOOL wasDisabled = ::EnableWindow(m_hwnd, FALSE);
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    bool ended = false;
-    for (;;)
-    {
-        const ULONGLONG now = ::GetTickCount64();
-        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD wait = ::MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_PAINT | QS_SENDMESSAGE);
-        if (wait == WAIT_OBJECT_0)
-        {
-            ended = true;
-            break;
-        }
-        if (wait != WAIT_OBJECT_0 + 1)
-            break;
-        // Only paint messages are taken from the queue; input stays where a disabled window ignores it.
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
-            ::DispatchMessageW(&msg);
-    }
-    if (!wasDisabled)
-        ::EnableWindow(m_hwnd, TRUE);
-    return ended;
 }

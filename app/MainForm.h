@@ -1,4 +1,5 @@
 #pragma once
+#include "app/cReportBox.h"
 #include "log/cLogger.h"
 #include "sys/cFileSystemObject.h"
 #include "sys/cOwned.h"
@@ -14,12 +15,6 @@ public:
     static constexpr const wchar_t* ClassName = L"Plotwing2RegisterFix";
     static constexpr const wchar_t* Caption =
         L"地図コンポーネントレジストリ再設定ツール Ver.2（カルトリアＷ３）";
-    static constexpr const wchar_t* ControlName = L"plotwing2.ocx";
-    static constexpr const wchar_t* LookupName = L"lexgrid4b.dll";
-    static constexpr const wchar_t* ControlClassId = L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}";
-    static constexpr const wchar_t* LookupClassId = L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}";
-    // How long the re-registration waits for one regsvr32 to end.
-    static constexpr DWORD RegistrationTimeoutMs = 30000;
 
     explicit MainForm(HINSTANCE instance);
     virtual ~MainForm();
@@ -55,8 +50,6 @@ public:
     // The long or the 8.3 form of an existing path, or the empty text.
     static std::wstring GetLongPath(const std::wstring& path);
     static std::wstring GetShortPath(const std::wstring& path);
-    // " /s " and the 8.3 form of the path, or the path in double quotes when it has no blank-free short form.
-    static std::wstring Regsvr32Parameter(const std::wstring& expectedPath);
 
     const std::wstring& ExpectedControlPath() const noexcept { return m_expectedControlPath; }
     const std::wstring& ExpectedLookupPath() const noexcept { return m_expectedLookupPath; }
@@ -75,14 +68,8 @@ private:
     cLogger& Logger();
     cSpecialFolder& SpecialFolder();
     cFileSystemObject& FileSystem();
-    std::wstring ReportBoxText() const;
-    void AppendToReportBox(const std::wstring& text);
-    void SetReportBoxText(const std::wstring& text);
-    // Registers one component through the system's regsvr32; the report line's outcome text.
-    bool RegisterComponent(class cShellExecuteEx& launcher, const std::wstring& expectedPath,
-                           std::wstring& reason);
-    // Waits for a started process, keeping the window painted but closed to input; true when it ended.
-    bool WaitForProcess(HANDLE process, DWORD timeoutMs);
+    // "Program Files-Path : " and the like: a label and a special folder with its backslash.
+    void LogFolder(const wchar_t* label, long folder);
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
@@ -91,6 +78,7 @@ private:
     HWND m_command1 = nullptr;
     HWND m_command2 = nullptr;
     HWND m_check1 = nullptr;
+    cReportBox m_reportBox;
     bool m_quitOnClose = true;
     int m_dpi = 96;
     cOwned<FontTraits> m_font;

@@ -1,7 +1,7 @@
 #include "app/MainForm.h"
+#include "sys/cComApartment.h"
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 namespace
 {
@@ -23,28 +23,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     RestrictDllSearch();
     // The shell functions the tool calls need COM on the window's thread.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const cComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    int exitCode = 1;
+    MainForm form(instance);
+    if (!form.Create(showCommand))
+        return 1;
+    MSG msg{};
+    BOOL got = FALSE;
+    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) > 0)
     {
-        MainForm form(instance);
-        if (form.Create(showCommand))
-        {
-            MSG msg;
-            while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
-            {
-                // Tab and the arrow keys move between the controls, as in a dialog.
-                if (form.Hwnd() && ::IsDialogMessageW(form.Hwnd(), &msg))
-                    continue;
-                ::TranslateMessage(&msg);
-                ::DispatchMessageW(&msg);
-            }
-            exitCode = static_cast<int>(msg.wParam);
-        }
+        // Tab and the arrow keys move between the controls, as in a dialog.
+        if (form.Hwnd() && ::IsDialogMessageW(form.Hwnd(), &msg))
+            continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
     }
-    if (SUCCEEDED(com))
-        ::CoUninitialize();
-    return exitCode;
+    // WM_QUIT carries the exit code; a failed GetMessageW (-1) ends the tool as a failure.
+    return got == 0 ? static_cast<int>(msg.wParam) : 1;
 }

@@ -1,6 +1,7 @@
 // Measures the tool against its floors on the prepared demo PC and prints one table.
 //   p2fbench <tool.exe> <floor.exe> [runs]
 #include "app/MainForm.h"
+#include "app/cComponent.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "sys/StrConv.h"
 #include <windows.h>
@@ -246,7 +247,7 @@ int wmain(int argc, wchar_t** argv)
         std::printf("IsInstall: %.3f ms\n",
                     TimePerCall(50, [&c] { (void)c.IsInstall(L"CARTORIAW3"); }) * 1000);
         std::printf("GetRegisteredPath: %.3f ms\n",
-                    TimePerCall(50, [&form] { (void)form.GetRegisteredPath(MainForm::ControlClassId); }) *
+                    TimePerCall(50, [&form] { (void)form.GetRegisteredPath(MapControl.ClassId); }) *
                         1000);
         cLogger logger;
         logger.AllowOutput(true);

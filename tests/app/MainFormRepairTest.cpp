@@ -1,5 +1,6 @@
 #include "tests/app/MainFormTestBase.h"
 #include "tests/support/cMessageBoxCatcher.h"
+#include "app/cRegsvr32.h"
 #include <tlhelp32.h>
 
 namespace
@@ -190,8 +191,8 @@ TEST(MainFormRegsvr32ParameterTest, ShortFormWithoutBlanksOrTheWholePathQuoted)
     cTestPc::PlaceFile(L"fixture_control.dll", cTestPc::ExpectedControl());
     const std::wstring shortPath = MainForm::GetShortPath(cTestPc::ExpectedControl());
     ASSERT_EQ(std::wstring::npos, shortPath.find(L' '));
-    EXPECT_EQ(L" /s " + shortPath, MainForm::Regsvr32Parameter(cTestPc::ExpectedControl()));
+    EXPECT_EQ(L" /s " + shortPath, cRegsvr32::Parameter(cTestPc::ExpectedControl()));
     // No short form to be had: the path keeps its blanks inside quotes.
     EXPECT_EQ(L" /s \"C:\\no such folder\\x.ocx\"",
-              MainForm::Regsvr32Parameter(L"C:\\no such folder\\x.ocx"));
+              cRegsvr32::Parameter(L"C:\\no such folder\\x.ocx"));
 }

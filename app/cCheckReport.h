@@ -1,0 +1,36 @@
+#pragma once
+#include <functional>
+#include <string>
+
+// Where COM finds a component, measured against where it belongs. The values are the check's own
+// numbers: 0, 1 and -1.
+enum class ePathState : short
+{
+    Correct = 0,    // the registered path is the expected one
+    Repairable = 1, // it is missing or differs, and the expected file is there to register
+    Missing = -1,   // it is missing or differs, and the expected file is not there
+};
+
+// The check's decisions and texts, without a window: the path state, the verdict and the report.
+class cCheckReport
+{
+public:
+    static constexpr const wchar_t* NotInstalled =
+        L"・このＰＣにはカルトリアＷ３がインストールされていません。";
+
+    struct Verdict
+    {
+        std::wstring Lines; // after the verdict title, CR LF between lines
+        bool ResetEnabled;  // whether 「再設定」 can repair something
+    };
+
+    // A registered path names the expected file when it is not empty and equal under text comparison.
+    static bool SamePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
+    // `expectedExists` is asked only when the paths differ.
+    static ePathState StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
+                              const std::function<bool()>& expectedExists);
+    static Verdict VerdictOf(ePathState control, ePathState lookup);
+    // The whole report: hyphen line, title, one line per component, the verdict.
+    static std::wstring Report(const std::wstring& controlPath, const std::wstring& lookupPath,
+                               const Verdict& verdict);
+};

@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+// Where COM finds a component's server file: the default value of HKCR\CLSID\{id}\InprocServer32.
+class cComponentLookup
+{
+public:
+    // The value as stored, or the empty text when the key or the value is missing.
+    static std::wstring RegisteredText(const std::wstring& classId);
+    // The registered file in long form; empty when it does not exist or is a network path.
+    static std::wstring LongForm(const std::wstring& registeredText);
+};

@@ -1,0 +1,112 @@
+#include "app/cRegsvr32.h"
+#include "app/cCheckReport.h"
+#include "app/cComponentLookup.h"
+#include "sys/cPathForm.h"
+#include "sys/mShlwVB.h"
+
+cRegistrationOutcome cRegsvr32::Register(const std::wstring& expectedPath, const std::wstring& classId)
+{
+    const std::wstring program = ProgramPath(SystemFolder());
+    if (program.empty())
+        return cRegistrationOutcome::Failure(
+            L"システムフォルダーが分からないため regsvr32.exe を起動できませんでした");
+    const std::optional<HANDLE> process = Start(program, Parameter(expectedPath));
+    if (!process)
+        return cRegistrationOutcome::Failure(m_launcher.ErrorMessage());
+    if (!*process)
+        return cRegistrationOutcome::Failure(
+            L"regsvr32.exe の終了を確かめられませんでした（プロセスハンドルがありません）");
+    const eWait waited = Wait(*process);
+    if (waited == eWait::TimedOut)
+        return cRegistrationOutcome::Failure(L"regsvr32.exe が" + std::to_wstring(m_timeoutMs / 1000) +
+                                             L"秒以内に終了しませんでした");
+    if (waited == eWait::Failed)
+        return cRegistrationOutcome::Failure(L"regsvr32.exe の終了を待てませんでした");
+    const std::optional<DWORD> exitCode = ExitCode(*process);
+    if (!exitCode)
+        return cRegistrationOutcome::Failure(L"regsvr32.exe の終了コードを取得できませんでした");
+    if (*exitCode != 0)
+        return cRegistrationOutcome::Failure(L"regsvr32.exe がエラーで終了しました（終了コード " +
+                                             std::to_wstring(*exitCode) + L"）");
+    // Exit code 0 says only that the file's own registration ran: the repair happened only when COM now
+    // finds the component where it belongs.
+    const std::wstring registered = cComponentLookup::RegisteredText(classId);
+    if (!cCheckReport::SamePath(cComponentLookup::LongForm(registered), expectedPath))
+        return cRegistrationOutcome::Failure(
+            L"regsvr32.exe は正常に終了しましたが、参照位置が変わっていません（現在の参照位置：" +
+            registered + L"）");
+    return cRegistrationOutcome::Success();
+}
+
+std::wstring cRegsvr32::ProgramPath(const std::wstring& systemFolder)
+{
+    // An empty folder would make "\regsvr32.exe" on the current drive's root: a place others may write.
+    if (systemFolder.empty())
+        return {};
+    return mShlwVB::AddBackslash(systemFolder) + L"regsvr32.exe";
+}
+
+std::wstring cRegsvr32::Parameter(const std::wstring& expectedPath)
+{
+    // Without short names the 8.3 form is empty or keeps its blanks; quoting then keeps the path whole.
+    const std::wstring shortPath = cPathForm::Short(expectedPath);
+    const bool quote = shortPath.empty() || shortPath.find(L' ') != std::wstring::npos;
+    return L" /s " + (quote ? L"\"" + expectedPath + L"\"" : shortPath);
+}
+
+std::wstring cRegsvr32::SystemFolder() const
+{
+    // For a 32-bit process on 64-bit Windows this is the redirected folder with the 32-bit regsvr32.
+    std::wstring folder(MAX_PATH, L'\0');
+    const UINT length = ::GetSystemDirectoryW(folder.data(), MAX_PATH);
+    folder.resize(length > 0 && length < MAX_PATH ? length : 0);
+    return folder;
+}
+
+std::optional<HANDLE> cRegsvr32::Start(const std::wstring& program, const std::wstring& parameter)
+{
+    if (m_launcher.Execute(m_owner, 2, program, parameter, 1, 1100))
+        return std::nullopt;
+    return m_launcher.ProcessHandle();
+}
+
+cRegsvr32::eWait cRegsvr32::Wait(HANDLE process)
+{
+    // Disabled, the window takes no input, so no handler can run again meanwhile; it still paints.
+    const BOOL wasDisabled = m_owner ? ::EnableWindow(m_owner, FALSE) : TRUE;
+    const ULONGLONG deadline = ::GetTickCount64() + m_timeoutMs;
+    eWait result = eWait::Failed;
+    for (;;)
+    {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD wait = ::MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_PAINT | QS_SENDMESSAGE);
+        if (wait == WAIT_OBJECT_0)
+        {
+            result = eWait::Ended;
+            break;
+        }
+        if (wait == WAIT_TIMEOUT)
+        {
+            result = eWait::TimedOut;
+            break;
+        }
+        if (wait != WAIT_OBJECT_0 + 1)
+            break;
+        // Only paint messages are taken from the queue; input stays where a disabled window ignores it.
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
+            ::DispatchMessageW(&msg);
+    }
+    if (!wasDisabled)
+        ::EnableWindow(m_owner, TRUE);
+    return result;
+}
+
+std::optional<DWORD> cRegsvr32::ExitCode(HANDLE process) const
+{
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process, &code))
+        return std::nullopt;
+    return code;
+}

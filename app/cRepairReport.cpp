@@ -1,0 +1,40 @@
+#include "app/cRepairReport.h"
+
+namespace
+{
+const wchar_t* const ChangeSucceeded = L"レジストリ参照位置変更に成功しました。";
+const wchar_t* const ChangeFailed = L"レジストリ参照位置変更に失敗しました。";
+} // namespace
+
+eRegistrationChoice cRepairReport::Choose(ePathState state, bool expectedPresent, bool forced)
+{
+    return state == ePathState::Repairable || (expectedPresent && forced) ? eRegistrationChoice::Register
+                                                                          : eRegistrationChoice::Skip;
+}
+
+cRepairReport::cRepairReport(const std::wstring& reportBoxText)
+    : m_text(reportBoxText + L"\r\n\r\n<< レジストリ変更中 >>")
+{
+}
+
+void cRepairReport::Add(const std::wstring& componentName, const cRegistrationOutcome& outcome)
+{
+    m_text += L"\r\n・" + componentName + L" → ";
+    if (outcome.Result == cRegistrationOutcome::eResult::Succeeded)
+    {
+        m_text += ChangeSucceeded;
+        return;
+    }
+    m_text += ChangeFailed + (L"\r\n" + outcome.Reason);
+    m_anyFailed = true;
+}
+
+const wchar_t* cRepairReport::BoxText() const noexcept
+{
+    return m_anyFailed ? ChangeFailed : ChangeSucceeded;
+}
+
+UINT cRepairReport::BoxIcon() const noexcept
+{
+    return m_anyFailed ? MB_ICONERROR : MB_ICONINFORMATION;
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include "app/cCheckReport.h"
+#include "app/cRegsvr32.h"
+#include <windows.h>
+#include <string>
+
+enum class eRegistrationChoice
+{
+    Skip,
+    Register,
+};
+
+// The re-registration's decisions and texts, without a window: which components to register, the
+// section it adds to the report box, and the closing message box.
+class cRepairReport
+{
+public:
+    // A component is registered when its registration can be repaired, or when the force box is ticked
+    // and its file is there: regsvr32 is never asked to register a missing file.
+    static eRegistrationChoice Choose(ePathState state, bool expectedPresent, bool forced);
+
+    // Starts the section below the report box's current text.
+    explicit cRepairReport(const std::wstring& reportBoxText);
+    void Add(const std::wstring& componentName, const cRegistrationOutcome& outcome);
+
+    const std::wstring& Text() const noexcept { return m_text; }
+    const wchar_t* BoxText() const noexcept;
+    UINT BoxIcon() const noexcept;
+
+private:
+    std::wstring m_text;
+    bool m_anyFailed = false;
+};
