@@ -11,6 +11,7 @@ struct ShellResult
 {
     bool launched;
     INT_PTR code;
+    DWORD lastError;
     cHandle process;
 };
 
@@ -28,7 +29,8 @@ ShellResult CallShell(const cShellExecuteEx::Launch& launch, ULONG mask, const s
     info.lpDirectory = noFolder;
     info.nShow = static_cast<int>(launch.show);
     const bool launched = ::ShellExecuteExA(&info) != FALSE;
-    return {launched, reinterpret_cast<INT_PTR>(info.hInstApp), cHandle(info.hProcess)};
+    const DWORD lastError = launched ? ERROR_SUCCESS : ::GetLastError();
+    return {launched, reinterpret_cast<INT_PTR>(info.hInstApp), lastError, cHandle(info.hProcess)};
 }
 } // namespace
 
@@ -77,10 +79,7 @@ bool cShellExecuteEx::Execute(HWND vhWnd, long vOperation, std::wstring vPathFol
 
     const auto mask = static_cast<ULONG>(launch.mask);
     ShellResult result = CallShell(launch, mask, verb, file, parameters);
-    // Wine carries out SEE_MASK_INVOKEIDLIST with a null lpIDList on an empty file name and refuses
-    // (hInstApp 11) where Windows builds the id list from lpFile; the same record without the flag
-    // starts the program. Both of its bits go: SEE_MASK_IDLIST alone would name the null id list too.
-    if (!result.launched && (mask & SEE_MASK_INVOKEIDLIST) == SEE_MASK_INVOKEIDLIST)
+    if (!result.launched && RetriesWithoutIdList(mask, result.code, result.lastError))
         result = CallShell(launch, mask & ~static_cast<ULONG>(SEE_MASK_INVOKEIDLIST), verb, file, parameters);
 
     if (!result.launched)
@@ -91,6 +90,16 @@ bool cShellExecuteEx::Execute(HWND vhWnd, long vOperation, std::wstring vPathFol
     m_errorMessage.clear();
     m_process = std::move(result.process);
     return false;
+}
+
+bool cShellExecuteEx::RetriesWithoutIdList(ULONG mask, INT_PTR code, DWORD lastError)
+{
+    // Wine carries out SEE_MASK_INVOKEIDLIST with a null lpIDList on an empty file name and refuses it
+    // (hInstApp 11, ERROR_INVALID_PARAMETER) where Windows builds the id list from lpFile; the same record
+    // without the flag starts the program. Any other refusal, a missing program among them, stands.
+    // Both of the flag's bits go: SEE_MASK_IDLIST alone would name the null id list too.
+    return (mask & SEE_MASK_INVOKEIDLIST) == SEE_MASK_INVOKEIDLIST && code == ERROR_BAD_FORMAT &&
+           lastError == ERROR_INVALID_PARAMETER;
 }
 
 std::wstring cShellExecuteEx::MessageFromCode(INT_PTR code)

@@ -56,6 +56,9 @@ public:
                            const std::wstring& vParameter, long vShowCommand, long vMaskCommand) const;
     // The message for the result code the shell leaves in hInstApp after a failed launch.
     static std::wstring MessageFromCode(INT_PTR code);
+    // Whether a refused launch is tried once more without SEE_MASK_INVOKEIDLIST: only when the shell
+    // refused the id-list launch itself.
+    static bool RetriesWithoutIdList(ULONG mask, INT_PTR code, DWORD lastError);
 
 private:
     static std::wstring VerbFromOperation(long operation);

@@ -120,3 +120,25 @@ TEST_F(cShellExecuteExLaunchTest, Regsvr32ExitCodeReportsTheRegistration)
     EXPECT_EQ(0, ::lstrcmpiW(FixturePath(L"fixture_control.dll").c_str(), server))
         << strconv::ToAnsi(server, CP_UTF8);
 }
+
+TEST(cShellExecuteExRetryTest, OnlyTheShellsRefusalOfTheIdListLaunchIsTriedAgain)
+{
+    const struct
+    {
+        ULONG mask;
+        INT_PTR code;
+        DWORD lastError;
+        bool retries;
+    } rows[] = {
+        {0x44C, ERROR_BAD_FORMAT, ERROR_INVALID_PARAMETER, true}, // Wine: no id list for lpFile
+        {0x00C, ERROR_BAD_FORMAT, ERROR_INVALID_PARAMETER, true},
+        {0x44C, 2, ERROR_FILE_NOT_FOUND, false}, // a missing program: tried once
+        {0x44C, 3, ERROR_PATH_NOT_FOUND, false},
+        {0x44C, ERROR_BAD_FORMAT, ERROR_BAD_EXE_FORMAT, false},    // a broken program
+        {0x440, ERROR_BAD_FORMAT, ERROR_INVALID_PARAMETER, false}, // no id-list launch to refuse
+        {0x444, ERROR_BAD_FORMAT, ERROR_INVALID_PARAMETER, false}, // SEE_MASK_IDLIST alone
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.retries, cShellExecuteEx::RetriesWithoutIdList(row.mask, row.code, row.lastError))
+            << std::hex << row.mask << std::dec << " " << row.code << " " << row.lastError;
+}
