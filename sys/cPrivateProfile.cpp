@@ -52,20 +52,28 @@ std::wstring cPrivateProfile::GetString()
 {
     RequireKey();
     const bool blanks = m_fillType == 0;
-    std::string buffer(ValueBufferSize, blanks ? ' ' : '\0');
-    ::GetPrivateProfileStringA(strconv::ToAnsi(m_sectionName).c_str(), strconv::ToAnsi(m_keyName).c_str(),
-                               strconv::ToAnsi(m_default.ToText()).c_str(), buffer.data(), ValueBufferSize,
-                               strconv::ToAnsi(m_fileName).c_str());
+    std::string buffer = ReadValue(blanks ? ' ' : '\0');
     // The function ends what it copied with a NUL and leaves the rest of the buffer as it was, so the
     // first NUL ends the value for either fill (blanks cannot hide a value that itself begins with blanks).
     size_t length = buffer.find('\0');
     if (length == std::string::npos)
         length = blanks ? 0 : buffer.size();
     // Where a double-byte character would not fit before the NUL at the cut, Wine copies one byte less and
-    // leaves that byte as it was (Windows copies the lone lead byte instead): a fill blank is no value.
-    if (blanks && length == ValueBufferSize - 1 && buffer[length - 1] == ' ')
+    // leaves that byte as it was (Windows copies the lone lead byte instead). A blank there may be the fill
+    // or the value's own: a read into NULs tells them apart.
+    if (blanks && length == ValueBufferSize - 1 && buffer[length - 1] == ' ' &&
+        ReadValue('\0')[length - 1] == '\0')
         --length;
     return strconv::ToWideWholeChars(std::string_view(buffer.data(), length));
+}
+
+std::string cPrivateProfile::ReadValue(char fill) const
+{
+    std::string buffer(ValueBufferSize, fill);
+    ::GetPrivateProfileStringA(strconv::ToAnsi(m_sectionName).c_str(), strconv::ToAnsi(m_keyName).c_str(),
+                               strconv::ToAnsi(m_default.ToText()).c_str(), buffer.data(), ValueBufferSize,
+                               strconv::ToAnsi(m_fileName).c_str());
+    return buffer;
 }
 
 long cPrivateProfile::SetString(const std::wstring& vData)

@@ -41,6 +41,8 @@ public:
 private:
     void RequireSection() const;
     void RequireKey() const;
+    // The raw 1024-byte receive buffer after one read, filled with `fill` before the call.
+    std::string ReadValue(char fill) const;
 
     std::wstring m_fileName;
     std::wstring m_sectionName;

@@ -75,7 +75,8 @@ TEST_F(cPrivateProfileReadTest, ValuesComeBackWholeWithEitherFillUpTo1023Bytes)
 {
     // Quotes keep leading blanks. 600 double-byte characters: the 512th would need bytes 1022 and 1023.
     WriteIni(Sjis(L"[s]\r\nパス=C:\\地図\\（Ｗ３）\r\nq=\"  ab\"\r\nx=" + std::wstring(1500, L'x') +
-                  L"\r\nj=" + std::wstring(600, L'地') + L"\r\naj=a" + std::wstring(600, L'地') + L"\r\n"));
+                  L"\r\nj=" + std::wstring(600, L'地') + L"\r\naj=a" + std::wstring(600, L'地') + L"\r\nbl=" +
+                  std::wstring(1022, L'a') + L" bbbbbbbbbb\r\n"));
     for (long fill : {0L, 1L})
     {
         SCOPED_TRACE(fill);
@@ -85,6 +86,8 @@ TEST_F(cPrivateProfileReadTest, ValuesComeBackWholeWithEitherFillUpTo1023Bytes)
         EXPECT_EQ(std::wstring(1023, L'x'), Profile(L"s", L"x", {}, fill).GetString());
         EXPECT_EQ(std::wstring(511, L'地'), Profile(L"s", L"j", {}, fill).GetString());
         EXPECT_EQ(L"a" + std::wstring(511, L'地'), Profile(L"s", L"aj", {}, fill).GetString());
+        // A blank of the value's own at the cut is no fill.
+        EXPECT_EQ(std::wstring(1022, L'a') + L" ", Profile(L"s", L"bl", {}, fill).GetString());
     }
 }
 
