@@ -247,8 +247,7 @@ int wmain(int argc, wchar_t** argv)
         std::printf("IsInstall: %.3f ms\n",
                     TimePerCall(50, [&c] { (void)c.IsInstall(L"CARTORIAW3"); }) * 1000);
         std::printf("GetRegisteredPath: %.3f ms\n",
-                    TimePerCall(50, [&form] { (void)form.GetRegisteredPath(MapControl.ClassId); }) *
-                        1000);
+                    TimePerCall(50, [&form] { (void)form.GetRegisteredPath(MapControl.ClassId); }) * 1000);
         cLogger logger;
         logger.AllowOutput(true);
         logger.OutputLevel(1);

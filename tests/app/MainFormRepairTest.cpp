@@ -193,6 +193,5 @@ TEST(MainFormRegsvr32ParameterTest, ShortFormWithoutBlanksOrTheWholePathQuoted)
     ASSERT_EQ(std::wstring::npos, shortPath.find(L' '));
     EXPECT_EQ(L" /s " + shortPath, cRegsvr32::Parameter(cTestPc::ExpectedControl()));
     // No short form to be had: the path keeps its blanks inside quotes.
-    EXPECT_EQ(L" /s \"C:\\no such folder\\x.ocx\"",
-              cRegsvr32::Parameter(L"C:\\no such folder\\x.ocx"));
+    EXPECT_EQ(L" /s \"C:\\no such folder\\x.ocx\"", cRegsvr32::Parameter(L"C:\\no such folder\\x.ocx"));
 }
