@@ -348,6 +348,11 @@ void MainForm::LogFailure(const wchar_t* procedure)
     }
 }
 
+void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, UINT type)
+{
+    ::MessageBoxW(m_hwnd, text.c_str(), title.c_str(), type);
+}
+
 std::wstring MainForm::GetRegisteredPath(const std::wstring& classId)
 {
     const std::wstring text = cComponentLookup::RegisteredText(classId);
@@ -398,7 +403,7 @@ void MainForm::ChangeRegistry(bool ShowReport)
         if (ShowReport)
             m_reportBox.Replace(section.Text());
         Logger().InfoOut(section.Text());
-        ::MessageBoxW(m_hwnd, section.BoxText(), WindowText(m_hwnd).c_str(), MB_OK | section.BoxIcon());
+        ShowMessage(section.BoxText(), WindowText(m_hwnd), MB_OK | section.BoxIcon());
     }
     catch (...)
     {

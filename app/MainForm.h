@@ -54,6 +54,10 @@ public:
     const std::wstring& ExpectedControlPath() const noexcept { return m_expectedControlPath; }
     const std::wstring& ExpectedLookupPath() const noexcept { return m_expectedLookupPath; }
 
+protected:
+    // Shows a modal message box owned by the window; virtual so that tests can see it without its loop.
+    virtual void ShowMessage(const std::wstring& text, const std::wstring& title, UINT type);
+
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);

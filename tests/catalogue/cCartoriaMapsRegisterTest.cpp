@@ -1,150 +1,86 @@
 #include "catalogue/cCartoriaMapsRegister.h"
-#include "sys/StrConv.h"
 #include "sys/cAppError.h"
-#include "tests/support/TestSupport.h"
-#include "tests/support/cTestPc.h"
-#include <gtest/gtest.h>
+#include "tests/support/TestPc.h"
 
 namespace
 {
-const std::wstring W3 = L"2|CARTORIAW3|カルトリアＷ３|";
-
-struct cOpenCatalogue : cCartoriaMapsRegister
-{
-    using cCartoriaMapsRegister::LoadItem;
-};
 std::wstring Fields(const cCartoriaMapItem& item)
 {
     return std::to_wstring(item.Index()) + L"|" + item.Code() + L"|" + item.Title() + L"|" + item.Package() +
            L"|" + item.Address() + L"|" + item.PinPoint() + L"|" + item.Normalize();
 }
-std::string CrLf(std::initializer_list<std::wstring> lines)
-{
-    std::string bytes;
-    for (const auto& line : lines)
-        bytes += Sjis(line) + "\r\n";
-    return bytes;
-}
 
 class cCartoriaMapsRegisterTest : public ::testing::Test
 {
 protected:
-    // "ソ" and "表" end in the byte 0x5C, a backslash in code page 932.
-    static std::wstring W3Ini() { return cTestPc::ProductFolder() + L"地図ソ\\カルトリア表.ini"; }
-    static std::wstring SearchFolder() { return cTestPc::ProductFolder() + L"検索ソ\\"; }
-    void Put(const std::wstring& path, const std::string& bytes)
-    {
-        MakeFolders(path.substr(0, path.find_last_of(L'\\')));
-        ASSERT_TRUE(WriteFileBytes(path, bytes));
-        // Profile functions cache the file; flush after rewriting it behind their back.
-        ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, strconv::ToAnsi(path).c_str());
-    }
+    void SetUp() override { SKIP_UNLESS_THROWAWAY_MACHINE(); }
     cTestPc m_pc;
+    // "ソ" and "表" end in the byte 0x5C, a backslash in code page 932.
+    const std::wstring m_ini = cTestPc::ProductFolder() + L"地図ソ\\カルトリア表.ini";
+    const std::wstring m_search = cTestPc::ProductFolder() + L"検索ソ\\";
 };
+} // namespace
 
-TEST_F(cCartoriaMapsRegisterTest, ListsSvW3W2AndChecksEachInstallAfresh)
+TEST_F(cCartoriaMapsRegisterTest, ListsSvW3W2AndAsksTheRegistryAfreshWhetherOneIsInstalled)
 {
-    cOpenCatalogue catalogue; // before any edition is installed
+    const cCartoriaMapsRegister catalogue;
     std::wstring seen;
     for (const auto& item : catalogue)
         seen += Fields(*item) + L"\n";
-    EXPECT_EQ(L"1|CARTORIASV|カルトリアＳＶ||||\n" + W3 + L"|||\n3|CARTORIAW2|カルトリアＷ２||||\n", seen);
-    EXPECT_EQ(catalogue.Item(2), catalogue.Item(L"CARTORIAW3"));
+    EXPECT_EQ(L"1|CARTORIASV|カルトリアＳＶ||||\n2|CARTORIAW3|カルトリアＷ３||||\n3|CARTORIAW2|"
+              L"カルトリアＷ２||||\n",
+              seen);
     EXPECT_EQ(catalogue.Item(2), catalogue.Item(L"cartoriaw3"));
-    EXPECT_THROW(catalogue.Item(0L), cAppError);
     EXPECT_THROW(catalogue.Item(4L), cAppError);
-    EXPECT_THROW(catalogue.Item(L"X"), cAppError);
-    Put(W3Ini(), CrLf({L"[Plotwing]", L"MapPackage=MAP", L"VecPackage=VECTOR"}));
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", W3Ini());
-    EXPECT_TRUE(catalogue.IsInstall(L"CARTORIAW3"));
-    EXPECT_FALSE(catalogue.IsInstall(L"CARTORIAW2")) << "W2 is not registered on this PC";
-    EXPECT_FALSE(catalogue.IsInstall(L""));
-    // SV ids in any case read the first SV place; an empty one falls through to the second (Wine folds "\\").
-    cTestPc::RegisterEdition(L"SOFTWARE\\Kova_Mapping_K.K.\\CARTORIASV", W3Ini());
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\\\CARTORIASV", L"C:\\missing.ini");
-    EXPECT_TRUE(catalogue.IsInstall(L"cartoriasv"));
-    catalogue.LoadItem(*catalogue.Item(1));
-    EXPECT_EQ(L"VECTOR", catalogue.Item(1)->Package());
+    EXPECT_FALSE(catalogue.IsInstall(L"CARTORIAW3"));
+    cTestPc::InstallW3(m_ini);
+    EXPECT_TRUE(catalogue.IsInstall(L"CARTORIAW3") && !catalogue.IsInstall(L"CARTORIAW2"));
+    // SV ids in any case read the first SV place; an empty one falls through to the second.
     cTestPc::RegisterEdition(L"SOFTWARE\\Kova_Mapping_K.K.\\CARTORIASV", L"");
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\\\CARTORIASV", W3Ini());
+    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\\\CARTORIASV", m_ini);
     EXPECT_TRUE(catalogue.IsInstall(L"cartoriasv"));
-    ASSERT_TRUE(::DeleteFileW(W3Ini().c_str()));
-    EXPECT_FALSE(catalogue.IsInstall(L"CARTORIAW3")) << "answers are not cached";
-    // "x..x\..\" stretches an existing file's path; the value is read into 1024 bytes with its NUL.
-    const std::wstring folder = cTestPc::ProductFolder(),
-                       pad = folder + std::wstring(1013 - folder.size(), L'x');
-    Put(folder + L"w3.ini", "");
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", pad + L"\\..\\w3.ini");
-    EXPECT_TRUE(catalogue.IsInstall(L"CARTORIAW3")) << "1023 bytes";
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", pad + L"x\\..\\w3.ini");
-    EXPECT_FALSE(catalogue.IsInstall(L"CARTORIAW3")) << "1024 bytes";
+    cTestPc::RegisterEdition(L"SOFTWARE\\Kova_Mapping_K.K.\\CARTORIASV", L"C:\\missing.ini");
+    EXPECT_FALSE(catalogue.IsInstall(L"CARTORIASV"));
+    fs::remove(m_ini);
+    EXPECT_FALSE(catalogue.IsInstall(L"CARTORIAW3"));
 }
 
 TEST_F(cCartoriaMapsRegisterTest, W3RecordTakesWhatItsFilesHold)
 {
-    wchar_t drive = L'Z';
-    while (drive > L'A' && ::GetDriveTypeW((std::wstring(1, drive) + L":\\").c_str()) != DRIVE_NO_ROOT_DIR)
-        --drive;
-    const std::wstring search = SearchFolder(), folder = search.substr(0, search.size() - 1);
-    Put(search + L"正規表\\辞書.dat", "x");
-    const std::string head = CrLf({L"[Plotwing]", L"MapPackage=関東版", L"[SearchCtrl]"});
-    auto ini = [&](const std::wstring& at) { return head + Sjis(L"SearchIni=" + at + L"\r\n"); };
-    const std::string data = CrLf({L"[SEARCHDATA]", L"CHOMOKUDAT=Ｄ:\\住所\\丁目.dat", L"PINPOINTDAT=ピン",
-                                   L"NORMARIZE=" + search + L"正規表\\辞書.dat"});
-    const std::wstring all = L"関東版|Ｄ:\\住所\\丁目.dat|ピン|" + search + L"正規表\\";
-    const wchar_t utf16[] = L"\xFEFF[Plotwing]\r\nMapPackage=関東\r\n";
-    const std::string garbage = ReadFileBytes(FixturePath(L"fixture_control.dll"));
-    const std::tuple<std::string, std::string, std::wstring> cases[] = {
-        {ini(search), data, all},
-        {ini(folder), data, all},
-        // Stops after the package: no search folder; it is missing, a file, on a missing drive; no section.
-        {head, data, L"関東版|||"},
-        {ini(search + L"nowhere"), data, L"関東版|||"},
-        {ini(W3Ini()), data, L"関東版|||"},
-        {ini(std::wstring(1, drive) + L":\\search"), data, L"関東版|||"},
-        {ini(search), CrLf({L"[SEARCH]", L"CHOMOKUDAT=x"}), L"関東版|||"},
-        // Normalize keeps a missing file or a folder as read.
-        {ini(search), CrLf({L"[SEARCHDATA]", L"NORMARIZE=" + search + L"x"}), L"関東版|||" + search + L"x"},
-        {ini(search), CrLf({L"[SEARCHDATA]", L"NORMARIZE=" + folder}), L"関東版|||" + folder},
-        // Values are cut at 1023 bytes: 511 whole "地" fit.
-        {ini(search),
-         CrLf({L"[SEARCHDATA]", L"CHOMOKUDAT=" + std::wstring(600, L'地'),
-               L"PINPOINTDAT=" + std::wstring(1100, L'p')}),
-         L"関東版|" + std::wstring(511, L'地') + L"|" + std::wstring(1023, L'p') + L"|"},
-        // Odd files raise nothing.
-        {"", "", L"|||"},
-        {garbage, garbage, L"|||"},
-        {std::string(reinterpret_cast<const char*>(utf16), sizeof utf16 - 2), "", L"関東|||"},
-        {"[Pad]\r\nKey=" + std::string(1 << 20, 'x') + "\r\n" + ini(search), data, all},
+    const std::wstring folder = m_search.substr(0, m_search.size() - 1),
+                       dictionary = m_search + L"正規表\\辞書.dat";
+    ASSERT_TRUE(WriteBytes(dictionary, "x"));
+    const auto ini = [](const std::wstring& search) {
+        return L"[Plotwing]\r\nMapPackage=関東版\r\n[SearchCtrl]\r\nSearchIni=" + search + L"\r\n";
     };
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", W3Ini());
-    for (size_t row = 0; row < std::size(cases); ++row)
+    const std::wstring data =
+        L"[SEARCHDATA]\r\nCHOMOKUDAT=Ｄ:\\住所.dat\r\nPINPOINTDAT=ピン\r\nNORMARIZE=" + dictionary;
+    const std::wstring all = L"関東版|Ｄ:\\住所.dat|ピン|" + m_search + L"正規表\\";
+    const std::tuple<std::wstring, std::wstring, std::wstring> rows[] = {
+        {ini(m_search), data, all},
+        {ini(folder), data, all},
+        {ini(m_search + L"nowhere"), data, L"関東版|||"}, // no search folder: the record ends at the package
+        {ini(m_search), L"[SEARCHDATA]\r\nNORMARIZE=" + m_search + L"x", L"関東版|||" + m_search + L"x"},
+        {ini(m_search), L"[SEARCHDATA]\r\nCHOMOKUDAT=" + std::wstring(600, L'地'),
+         L"関東版|" + std::wstring(511, L'地') + L"||"},
+        {L"", L"", L"|||"}};
+    for (const auto& [iniText, searchText, expected] : rows)
     {
-        const auto& [iniBytes, searchBytes, expected] = cases[row];
-        Put(W3Ini(), iniBytes);
-        Put(search + L"search.ini", searchBytes);
-        EXPECT_EQ(W3 + expected, Fields(*cCartoriaMapsRegister().Item(2))) << "row " << row;
+        cTestPc::WriteIni(m_search + L"search.ini", Sjis(searchText + L"\r\n"));
+        cTestPc::InstallW3(m_ini, Sjis(iniText));
+        EXPECT_EQ(L"2|CARTORIAW3|カルトリアＷ３|" + expected, Fields(*cCartoriaMapsRegister().Item(2)))
+            << iniText;
     }
 }
-} // namespace
 
+// The profile functions alone would look for a bare name in the Windows folder.
 TEST_F(cCartoriaMapsRegisterTest, RelativeIniPathIsReadFromTheFileThatWasTested)
 {
-    // The profile functions alone would look for a bare name in the Windows folder.
-    wchar_t windows[MAX_PATH] = {};
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring decoy = std::wstring(windows) + L"\\p2f-relative.ini";
-    const std::wstring local = cTestPc::ProductFolder() + L"p2f-relative.ini";
-    Put(decoy, CrLf({L"[Plotwing]", L"MapPackage=WINDOWS"}));
-    Put(local, CrLf({L"[Plotwing]", L"MapPackage=TESTED", L"[SearchCtrl]", L"SearchIni=search"}));
-    Put(cTestPc::ProductFolder() + L"search\\search.ini", CrLf({L"[SEARCHDATA]", L"CHOMOKUDAT=HERE"}));
+    cTestPc::InstallW3(cTestPc::ProductFolder() + L"p2f-relative.ini", "[Plotwing]\r\nMapPackage=TESTED\r\n");
     cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", L"p2f-relative.ini");
-    wchar_t previous[MAX_PATH] = {};
-    ::GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(::SetCurrentDirectoryW(cTestPc::ProductFolder().c_str()));
+    const fs::path previous = fs::current_path();
+    fs::current_path(cTestPc::ProductFolder());
     const cCartoriaMapsRegister catalogue;
-    ::SetCurrentDirectoryW(previous);
-    ::DeleteFileW(decoy.c_str());
+    fs::current_path(previous);
     EXPECT_EQ(L"TESTED", catalogue.Item(2)->Package());
-    EXPECT_EQ(L"HERE", catalogue.Item(2)->Address());
 }

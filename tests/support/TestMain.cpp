@@ -1,5 +1,4 @@
-#include <windows.h>
-#include <gtest/gtest.h>
+#include "tests/support/TestPc.h"
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +17,8 @@ int main(int argc, char** argv)
                      ::GetACP());
         return 2;
     }
+    if (!listing && ThisMachine() != eMachine::Throwaway)
+        std::fprintf(stderr, "Not a throwaway machine: the tests that change it are skipped (see README).\n");
     // A crash must not leave a dialog waiting for a click.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     return RUN_ALL_TESTS();

@@ -1,4 +1,4 @@
-#include "tests/support/cWindowDriver.h"
+#include "demo/cWindowDriver.h"
 #include "res/resource.h"
 #include <vector>
 

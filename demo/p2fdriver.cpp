@@ -3,7 +3,7 @@
 // Output is UTF-8.
 #include "res/resource.h"
 #include "sys/StrConv.h"
-#include "tests/support/cWindowDriver.h"
+#include "demo/cWindowDriver.h"
 #include <windows.h>
 #include <string>
 

@@ -1,0 +1,77 @@
+#include "app/cRepairReport.h"
+#include <gtest/gtest.h>
+
+namespace
+{
+constexpr auto C = ePathState::Correct, R = ePathState::Repairable, M = ePathState::Missing;
+const std::wstring AlreadySet = L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません";
+const std::wstring MustReset =
+    L"・このＰＣは再設定する必要があります。\r\n　「再設定」ボタンをクリックしてください。";
+const std::wstring NoNeed = L"・このＰＣでは再設定の必要はありません。";
+const std::wstring Done = L"レジストリ参照位置変更に成功しました。",
+                   Failed = L"レジストリ参照位置変更に失敗しました。";
+} // namespace
+
+TEST(cCheckReportTest, PathStateComparesAsTextAndAsksForTheFileOnlyWhenThePathsDiffer)
+{
+    const std::wstring expected = L"C:\\Program Files\\kovamap\\common\\plotwing2.ocx";
+    const std::tuple<std::wstring, bool, ePathState> rows[] = {
+        {expected, false, C},
+        {L"c:\\PROGRAM FILES\\KOVAMAP\\COMMON\\PLOTWING2.OCX", false, C},
+        {L"Ｃ:\\Program Files\\kovamap\\common\\ｐｌｏｔｗｉｎｇ２.ocx", false, C},
+        {L"", true, R},
+        {L"", false, M},
+        {L"C:\\old\\plotwing2.ocx", true, R},
+        {L"C:\\old\\plotwing2.ocx", false, M}};
+    for (const auto& [registered, exists, state] : rows)
+    {
+        int asked = 0;
+        EXPECT_EQ(state, cCheckReport::StateOf(registered, expected, [&, e = exists] { return ++asked, e; }))
+            << testing::PrintToString(registered);
+        EXPECT_EQ(state == C ? 0 : 1, asked) << testing::PrintToString(registered);
+    }
+    EXPECT_FALSE(cCheckReport::SamePath(L"", L""));
+}
+
+TEST(cCheckReportTest, VerdictEnablesResetOnlyWhenAComponentCanBeRepaired)
+{
+    const std::tuple<ePathState, ePathState, const std::wstring&, bool> rows[] = {
+        {C, C, AlreadySet, false}, {R, C, MustReset, true}, {C, R, MustReset, true}, {R, M, MustReset, true},
+        {M, R, MustReset, true},   {M, C, NoNeed, false},   {C, M, NoNeed, false},   {M, M, NoNeed, false}};
+    for (const auto& [control, lookup, lines, enabled] : rows)
+    {
+        const auto verdict = cCheckReport::VerdictOf(control, lookup);
+        EXPECT_EQ(lines + (enabled ? L" enabled" : L" disabled"),
+                  verdict.Lines + (verdict.ResetEnabled ? L" enabled" : L" disabled"))
+            << static_cast<int>(control) << " " << static_cast<int>(lookup);
+    }
+    EXPECT_EQ(std::wstring(74, L'-') +
+                  L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → C:\\a.ocx\r\n・lexgrid4b.dll → " +
+                  L"\r\n\r\n<< チェック判定 >>\r\n" + NoNeed,
+              cCheckReport::Report(L"C:\\a.ocx", L"", cCheckReport::VerdictOf(C, M)));
+}
+
+TEST(cRepairReportTest, RegistersWhatCanBeRepairedAndWhenForcedEveryPresentFile)
+{
+    const auto Reg = eRegistrationChoice::Register, Skip = eRegistrationChoice::Skip;
+    const std::tuple<ePathState, bool, bool, eRegistrationChoice> rows[] = {
+        {R, true, false, Reg}, {R, true, true, Reg},   {C, true, false, Skip},
+        {C, true, true, Reg},  {M, false, true, Skip}, {C, false, true, Skip}};
+    for (const auto& [state, present, forced, choice] : rows)
+        EXPECT_EQ(choice, cRepairReport::Choose(state, present, forced))
+            << static_cast<int>(state) << " present " << present << " forced " << forced;
+}
+
+TEST(cRepairReportTest, SectionListsEachOutcomeAndTheBoxFailsWhenAnyFailed)
+{
+    const cRepairReport none(L"before");
+    EXPECT_EQ(L"before\r\n\r\n<< レジストリ変更中 >>|" + Done, none.Text() + L"|" + none.BoxText());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), none.BoxIcon());
+    cRepairReport section(L"");
+    section.Add(L"plotwing2.ocx", cRegistrationOutcome::Failure(L"理由"));
+    section.Add(L"lexgrid4b.dll", cRegistrationOutcome::Success());
+    EXPECT_EQ(L"\r\n\r\n<< レジストリ変更中 >>\r\n・plotwing2.ocx → " + Failed +
+                  L"\r\n理由\r\n・lexgrid4b.dll → " + Done + L"|" + Failed,
+              section.Text() + L"|" + section.BoxText());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), section.BoxIcon());
+}

@@ -1,0 +1,147 @@
+#include "tests/support/TestPc.h"
+#include <tlhelp32.h>
+
+eMachine MachineKind(bool markerPresent, const wchar_t* throwawayVariable)
+{
+    const bool said = throwawayVariable && std::wstring(throwawayVariable) == L"1";
+    return markerPresent || said ? eMachine::Throwaway : eMachine::Protected;
+}
+
+eMachine ThisMachine()
+{
+    // scripts/test leaves this file in the Windows folder of the prefix it makes for the tests.
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    const bool marked =
+        length > 0 && length < MAX_PATH && fs::exists(windows + std::wstring(L"\\p2f-throwaway-test-pc"));
+    return MachineKind(marked, _wgetenv(L"P2F_THROWAWAY_MACHINE"));
+}
+
+std::string Sjis(const std::wstring& text)
+{
+    return strconv::ToAnsi(text, 932);
+}
+
+std::string ReadBytes(const fs::path& path)
+{
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
+}
+
+bool WriteBytes(const fs::path& path, const std::string& bytes)
+{
+    std::error_code ignored;
+    fs::create_directories(path.parent_path(), ignored);
+    return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
+}
+
+std::wstring ShellFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
+    return path;
+}
+
+std::wstring TestFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path().wstring() + L"\\";
+}
+
+long RunProgram(std::wstring command, const std::function<void(DWORD pid)>& meanwhile)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started))
+        return -1;
+    const cHandle process(started.hProcess), thread(started.hThread);
+    if (meanwhile)
+        meanwhile(started.dwProcessId);
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0 &&
+        ::GetExitCodeProcess(process.Get(), &code))
+        return static_cast<long>(code);
+    ::TerminateProcess(process.Get(), 1);
+    return -1;
+}
+
+cSavedValue::cSavedValue(HKEY root, const std::wstring& subKey, const wchar_t* name) : m_name(name)
+{
+    ::RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, m_key.Put(), nullptr);
+    DWORD size = 0;
+    if (::RegQueryValueExW(m_key.Get(), name, nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS)
+        ::RegQueryValueExW(m_key.Get(), name, nullptr, &m_type, m_data.emplace(size).data(), &size);
+}
+
+cSavedValue::~cSavedValue()
+{
+    if (!m_data || !Set(m_type, m_data->data(), static_cast<DWORD>(m_data->size())))
+        ::RegDeleteValueW(m_key.Get(), m_name.c_str());
+}
+
+void cTestPc::RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath)
+{
+    const std::string data = Sjis(iniPath) + '\0';
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, Sjis(keyPath).c_str(), "inifile", REG_SZ, data.data(),
+                      static_cast<DWORD>(data.size()));
+}
+
+void cTestPc::WriteIni(const std::wstring& path, const std::string& bytes)
+{
+    WriteBytes(path, bytes);
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, Sjis(path).c_str());
+}
+
+void cTestPc::InstallW3(const std::wstring& ini, const std::string& bytes)
+{
+    WriteIni(ini, bytes);
+    RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", ini);
+}
+
+void cTestPc::Register(const std::wstring& clsid, const std::wstring& path)
+{
+    const std::string data = Sjis(path) + '\0';
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, ("CLSID\\" + Sjis(clsid) + "\\InprocServer32").c_str(), nullptr,
+                      REG_SZ, data.data(), static_cast<DWORD>(data.size()));
+}
+
+std::wstring cTestPc::Registered(const std::wstring& clsid)
+{
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    ::RegGetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid + L"\\InprocServer32").c_str(), nullptr,
+                   RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
+}
+
+void cTestPc::Clean()
+{
+    if (ThisMachine() != eMachine::Throwaway)
+        return;
+    // A regsvr32 left hanging by a fixture still holds its file.
+    const cHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        if (const cHandle process{
+                _wcsicmp(entry.szExeFile, L"regsvr32.exe") == 0
+                    ? ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)
+                    : nullptr})
+        {
+            ::TerminateProcess(process.Get(), 1);
+            ::WaitForSingleObject(process.Get(), 5000);
+        }
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KOVA");
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kova_Mapping_K.K.");
+    for (const wchar_t* clsid :
+         {L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}", L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"})
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid).c_str());
+    std::error_code ignored;
+    fs::remove_all(ProductFolder(), ignored);
+    fs::remove(LogPath(), ignored);
+}
