@@ -11,8 +11,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while a prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# The test suites that change nothing on the machine: no registry, Program Files, desktop log, window
-# class, LogPixels or system folder, not even a temporary file. A GoogleTest filter.
+# The test suites that change nothing on the machine: no registry, Program Files, desktop log, COM class
+# registration, LogPixels or system folder, not even a temporary file. A GoogleTest filter.
 P2F_PURE_TESTS='cShlwVBPathTest.*:cShlwVBFormatTest.*:cVariantTest.*:StrConvTest.*:cShellExecuteExArgumentsTest.*'
 P2F_PURE_TESTS+=':cShellExecuteExMessageTest.*:cLoggerFormatTest.*'
 
