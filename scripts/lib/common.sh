@@ -11,13 +11,26 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while a prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# p2f_configure FOLDER TOOLCHAIN_FILE [cmake option...]: a release build folder for that toolchain.
+p2f_configure() {
+    local dir=$1 toolchain=$2
+    shift 2
+    mkdir -p "$dir"
+    cmake -S "$P2F_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" "$@" \
+        >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; return 1; }
+}
+
+# p2f_compile FOLDER [target...]: builds the targets (all by default), showing the errors on failure.
+p2f_compile() {
+    local dir=$1
+    shift
+    cmake --build "$dir" -j"$(nproc)" ${1:+--target "$@"} -- --no-print-directory >"$dir/build.log" 2>&1 ||
+        { grep -B2 -A12 -m5 'error' "$dir/build.log" || tail -40 "$dir/build.log"; return 1; }
+}
+
 p2f_build() {
-    mkdir -p "$P2F_BUILD"
-    cmake -S "$P2F_ROOT" -B "$P2F_BUILD" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$P2F_ROOT/cmake/i686-w64-mingw32.cmake" >"$P2F_BUILD/configure.log" 2>&1 ||
-        { cat "$P2F_BUILD/configure.log"; return 1; }
-    cmake --build "$P2F_BUILD" -j"$(nproc)" -- --no-print-directory >"$P2F_BUILD/build.log" 2>&1 ||
-        { grep -B2 -A12 -m5 'error' "$P2F_BUILD/build.log" || tail -40 "$P2F_BUILD/build.log"; return 1; }
+    p2f_configure "$P2F_BUILD" "$P2F_ROOT/cmake/i686-w64-mingw32.cmake"
+    p2f_compile "$P2F_BUILD"
 }
 
 # Starts an X server of our own (Xvfb) and exports DISPLAY; stopped by p2f_cleanup.
