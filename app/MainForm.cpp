@@ -4,6 +4,7 @@
 #include "app/cComponentLookup.h"
 #include "app/cRegsvr32.h"
 #include "app/cRepairReport.h"
+#include "app/cStartup.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "log/mDebug.h"
 #include "res/resource.h"
@@ -231,12 +232,11 @@ cFileSystemObject& MainForm::FileSystem()
 
 void MainForm::Form_Load()
 {
-    const std::wstring desktop = SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_);
-    Logger().OutputPath(mShlwVB::AddBackslash(desktop) + L"plwg2reg" +
-                        std::to_wstring(cApplication::Major()) + std::to_wstring(cApplication::Minor()) +
-                        std::to_wstring(cApplication::Revision()) + L".log");
-    // Without a desktop the path would name the drive's root: write nothing rather than there.
-    Logger().AllowOutput(!desktop.empty());
+    const std::wstring logPath =
+        cStartup::LogPath(SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_),
+                          cApplication::Major(), cApplication::Minor(), cApplication::Revision());
+    Logger().OutputPath(logPath);
+    Logger().AllowOutput(!logPath.empty());
     Logger().AllowConsole(true);
     if (mDebug::IsDebugMode())
     {
@@ -253,11 +253,9 @@ void MainForm::Form_Load()
     LogFolder(L"System-Path : ", cSpecialFolder::CSIDL_SYSTEM_);
     LogFolder(L"Program Files-Path : ", cSpecialFolder::CSIDL_PROGRAM_FILES_);
 
-    const std::wstring folder =
-        mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_PROGRAM_FILES_)) +
-        L"kovamap\\common\\";
-    m_expectedControlPath = folder + MapControl.Name;
-    m_expectedLookupPath = folder + LookupLibrary.Name;
+    const std::wstring programFiles = SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_PROGRAM_FILES_);
+    m_expectedControlPath = cStartup::ExpectedPath(programFiles, MapControl.Name);
+    m_expectedLookupPath = cStartup::ExpectedPath(programFiles, LookupLibrary.Name);
 
     ::SetWindowTextW(m_label1, L"Zelvioで使用するシステムファイルのレジストリ参照位置を再設定します。\r\n"
                                L"Zelvioを起動している場合は終了してください。\r\n"

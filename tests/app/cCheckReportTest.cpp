@@ -1,4 +1,5 @@
 #include "app/cRepairReport.h"
+#include "app/cStartup.h"
 #include <gtest/gtest.h>
 
 namespace
@@ -62,16 +63,10 @@ TEST(cRepairReportTest, RegistersWhatCanBeRepairedAndWhenForcedEveryPresentFile)
             << static_cast<int>(state) << " present " << present << " forced " << forced;
 }
 
-TEST(cRepairReportTest, SectionListsEachOutcomeAndTheBoxFailsWhenAnyFailed)
+TEST(cStartupTest, LogGoesOnTheDesktopNamedByTheVersionAndNowhereWithoutOne)
 {
-    const cRepairReport none(L"before");
-    EXPECT_EQ(L"before\r\n\r\n<< レジストリ変更中 >>|" + Done, none.Text() + L"|" + none.BoxText());
-    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), none.BoxIcon());
-    cRepairReport section(L"");
-    section.Add(L"plotwing2.ocx", cRegistrationOutcome::Failure(L"理由"));
-    section.Add(L"lexgrid4b.dll", cRegistrationOutcome::Success());
-    EXPECT_EQ(L"\r\n\r\n<< レジストリ変更中 >>\r\n・plotwing2.ocx → " + Failed +
-                  L"\r\n理由\r\n・lexgrid4b.dll → " + Done + L"|" + Failed,
-              section.Text() + L"|" + section.BoxText());
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), section.BoxIcon());
+    EXPECT_EQ(L"C:\\U\\Desktop\\plwg2reg200.log", cStartup::LogPath(L"C:\\U\\Desktop", 2, 0, 0));
+    EXPECT_EQ(L"C:\\plwg2reg2103.log", cStartup::LogPath(L"C:\\", 2, 10, 3));
+    EXPECT_EQ(L"", cStartup::LogPath(L"", 2, 0, 0)) << "the drive's root";
+    EXPECT_EQ(L"C:\\PF\\kovamap\\common\\a.ocx", cStartup::ExpectedPath(L"C:\\PF", L"a.ocx"));
 }

@@ -47,23 +47,20 @@ TEST_F(cCartoriaMapsRegisterTest, ListsSvW3W2AndAsksTheRegistryAfreshWhetherOneI
 
 TEST_F(cCartoriaMapsRegisterTest, W3RecordTakesWhatItsFilesHold)
 {
-    const std::wstring folder = m_search.substr(0, m_search.size() - 1),
-                       dictionary = m_search + L"正規表\\辞書.dat";
+    const std::wstring dictionary = m_search + L"正規表\\辞書.dat";
     ASSERT_TRUE(WriteBytes(dictionary, "x"));
     const auto ini = [](const std::wstring& search) {
         return L"[Plotwing]\r\nMapPackage=関東版\r\n[SearchCtrl]\r\nSearchIni=" + search + L"\r\n";
     };
     const std::wstring data =
         L"[SEARCHDATA]\r\nCHOMOKUDAT=Ｄ:\\住所.dat\r\nPINPOINTDAT=ピン\r\nNORMARIZE=" + dictionary;
-    const std::wstring all = L"関東版|Ｄ:\\住所.dat|ピン|" + m_search + L"正規表\\";
     const std::tuple<std::wstring, std::wstring, std::wstring> rows[] = {
-        {ini(m_search), data, all},
-        {ini(folder), data, all},
+        {ini(m_search.substr(0, m_search.size() - 1)), data,
+         L"関東版|Ｄ:\\住所.dat|ピン|" + m_search + L"正規表\\"},
         {ini(m_search + L"nowhere"), data, L"関東版|||"}, // no search folder: the record ends at the package
         {ini(m_search), L"[SEARCHDATA]\r\nNORMARIZE=" + m_search + L"x", L"関東版|||" + m_search + L"x"},
         {ini(m_search), L"[SEARCHDATA]\r\nCHOMOKUDAT=" + std::wstring(600, L'地'),
-         L"関東版|" + std::wstring(511, L'地') + L"||"},
-        {L"", L"", L"|||"}};
+         L"関東版|" + std::wstring(511, L'地') + L"||"}};
     for (const auto& [iniText, searchText, expected] : rows)
     {
         cTestPc::WriteIni(m_search + L"search.ini", Sjis(searchText + L"\r\n"));
@@ -71,13 +68,9 @@ TEST_F(cCartoriaMapsRegisterTest, W3RecordTakesWhatItsFilesHold)
         EXPECT_EQ(L"2|CARTORIAW3|カルトリアＷ３|" + expected, Fields(*cCartoriaMapsRegister().Item(2)))
             << iniText;
     }
-}
-
-// The profile functions alone would look for a bare name in the Windows folder.
-TEST_F(cCartoriaMapsRegisterTest, RelativeIniPathIsReadFromTheFileThatWasTested)
-{
-    cTestPc::InstallW3(cTestPc::ProductFolder() + L"p2f-relative.ini", "[Plotwing]\r\nMapPackage=TESTED\r\n");
-    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", L"p2f-relative.ini");
+    // A relative ini path names the file the existence test found, not one in the Windows folder.
+    cTestPc::InstallW3(cTestPc::ProductFolder() + L"rel.ini", "[Plotwing]\r\nMapPackage=TESTED\r\n");
+    cTestPc::RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", L"rel.ini");
     const fs::path previous = fs::current_path();
     fs::current_path(cTestPc::ProductFolder());
     const cCartoriaMapsRegister catalogue;

@@ -1,33 +1,26 @@
 #include "sys/cShellExecuteEx.h"
 #include "tests/support/TestPc.h"
 
-TEST(cShellExecuteExTest, ArgumentsEqualToTheirDefaultsTakeTheProperties)
+TEST(cShellExecuteExTest, DefaultsTakeThePropertiesEachCodeHasItsMessageAndOnlyTheIdListRefusalIsTriedAgain)
 {
-    const HWND prop = reinterpret_cast<HWND>(0x1234), arg = reinterpret_cast<HWND>(0x99);
     cShellExecuteEx launcher;
-    launcher.hWnd(prop);
+    launcher.hWnd(reinterpret_cast<HWND>(0x1234));
     launcher.Operation(0);
     launcher.PathFolder(L"prop.exe");
     launcher.Parameter(L"prop");
     launcher.ShowCommand(0);
     launcher.MaskCommand(0x40);
     const auto fields = [](const cShellExecuteEx::Launch& l) {
-        return std::tuple{l.hwnd, l.verb + L"|" + l.file + L"|" + l.parameters, l.show, l.mask};
+        return std::to_wstring(reinterpret_cast<INT_PTR>(l.hwnd)) + L"|" + l.verb + L"|" + l.file + L"|" +
+               l.parameters + L"|" + std::to_wstring(l.show) + L"|" + std::to_wstring(l.mask);
     };
-    EXPECT_EQ(std::tuple(prop, std::wstring(L"edit|prop.exe|prop"), 0L, 0x40L),
+    EXPECT_EQ(L"4660|edit|prop.exe|prop|0|64",
               fields(launcher.EffectiveLaunch(nullptr, 2, L"", L"", 1, 1100)));
-    EXPECT_EQ(std::tuple(arg, std::wstring(L"properties|a.exe| /s x"), 7L, 0x440L),
-              fields(launcher.EffectiveLaunch(arg, 4, L"a.exe", L" /s x", 7, 0x440)));
-    for (const auto& [operation, verb] :
-         {std::pair{1L, L"explore"}, {3L, L"print"}, {5L, L"open"}, {-1L, L"open"}})
-    {
-        launcher.Operation(operation);
-        EXPECT_EQ(verb, launcher.OperationString()) << operation;
-    }
-}
-
-TEST(cShellExecuteExTest, EachShellCodeHasItsMessageAndOnlyTheIdListRefusalIsTriedAgain)
-{
+    EXPECT_EQ(
+        L"153|properties|a.exe| /s x|7|1088",
+        fields(launcher.EffectiveLaunch(reinterpret_cast<HWND>(0x99), 4, L"a.exe", L" /s x", 7, 0x440)));
+    launcher.Operation(-1);
+    EXPECT_EQ(L"open", launcher.OperationString());
     const wchar_t* const other = L"ファイルが開けません";
     const std::pair<INT_PTR, const wchar_t*> messages[] = {{2, L"ファイルが見つかりません"},
                                                            {3, L"パスが見つかりません"},

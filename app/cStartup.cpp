@@ -1,0 +1,15 @@
+#include "app/cStartup.h"
+#include "sys/mShlwVB.h"
+
+std::wstring cStartup::LogPath(const std::wstring& desktop, unsigned major, unsigned minor, unsigned revision)
+{
+    if (desktop.empty())
+        return {};
+    return mShlwVB::AddBackslash(desktop) + L"plwg2reg" + std::to_wstring(major) + std::to_wstring(minor) +
+           std::to_wstring(revision) + L".log";
+}
+
+std::wstring cStartup::ExpectedPath(const std::wstring& programFiles, const std::wstring& fileName)
+{
+    return mShlwVB::AddBackslash(programFiles) + L"kovamap\\common\\" + fileName;
+}
