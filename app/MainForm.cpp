@@ -47,10 +47,10 @@ MainForm::~MainForm()
     }
 }
 
-bool MainForm::Create(int showCommand, bool quitOnClose)
+bool MainForm::Create(int showCommand, bool quitOnClose, int dpi)
 {
     m_quitOnClose = quitOnClose;
-    m_dpi = cScreenDC().Dpi();
+    m_dpi = dpi > 0 ? dpi : cScreenDC().Dpi();
     const int iconBig = ::GetSystemMetrics(SM_CXICON);
     const int iconSmall = ::GetSystemMetrics(SM_CXSMICON);
     m_bigIcon.Reset(static_cast<HICON>(

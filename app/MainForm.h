@@ -22,8 +22,9 @@ public:
     MainForm& operator=(const MainForm&) = delete;
 
     // Creates the window, which runs Form_Load before it is first shown, then shows it.
-    // `quitOnClose` ends the message loop when the window is destroyed.
-    bool Create(int showCommand, bool quitOnClose = true);
+    // `quitOnClose` ends the message loop when the window is destroyed. The layout follows the screen's
+    // DPI, or `dpi` when one is given.
+    bool Create(int showCommand, bool quitOnClose = true, int dpi = 0);
     HWND Hwnd() const noexcept { return m_hwnd; }
     HWND Text1() const noexcept { return m_text1; }
     HWND Label1() const noexcept { return m_label1; }
@@ -43,8 +44,7 @@ public:
     // The re-registration through regsvr32. Catches and logs its own failures.
     void ChangeRegistry(bool ShowReport);
     // The registered server path of a class id in long form, or the empty text.
-    // Virtual so that tests can make the procedures that call it fail.
-    virtual std::wstring GetRegisteredPath(const std::wstring& classId);
+    std::wstring GetRegisteredPath(const std::wstring& classId);
     // 0 correct, 1 repairable (expected file present), -1 expected file missing.
     short ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
     // The long or the 8.3 form of an existing path, or the empty text.

@@ -1,7 +1,8 @@
 #include "tests/support/TestPc.h"
+#include <thread>
 
-// Administrators start the tool, elevated, from wherever they saved it: often a downloads folder into which
-// a web page can drop files.
+// Administrators start the tool, elevated, from where they saved it: often a downloads folder open to web
+// pages.
 TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsUsual)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
@@ -11,18 +12,20 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
          {L"fixtures\\version.dll", L"fixtures\\imports_version.exe", L"plotwing2fix.exe"})
         ASSERT_TRUE(fs::copy_file(TestFolder() + name, downloads / fs::path(name).filename().wstring()));
     const std::wstring marker = downloads / L"version.dll.ran";
-    // Windows looks for a DLL that is not one of its known DLLs in the program's folder first. A program
-    // that imports version.dll shows that it does so here (Wine: with WINEDLLOVERRIDES=version=n,b).
-    EXPECT_EQ(1, RunProgram(L"\"" + downloads / L"imports_version.exe\""));
+    // Windows looks for a DLL off its known-DLL list beside the program first: shown here by a program that
+    // imports it.
+    EXPECT_EQ(1, _wsystem((downloads / L"imports_version.exe").c_str()));
     ASSERT_TRUE(fs::remove(marker)) << "version.dll is not taken from the program's folder here: run with "
                                        "WINEDLLOVERRIDES=version=n,b";
     // Closed as a user would, once its window is there.
-    EXPECT_EQ(0, RunProgram(L"\"" + downloads / L"plotwing2fix.exe\"", [](DWORD) {
-                  HWND window = nullptr;
-                  for (int i = 0; !window && i < 400; ++i, ::Sleep(50))
-                      window = ::FindWindowW(L"Plotwing2RegisterFix", nullptr);
-                  ::PostMessageW(window, WM_CLOSE, 0, 0);
-              }));
+    std::thread user([] {
+        HWND window = nullptr;
+        for (int i = 0; !window && i < 400; ++i, ::Sleep(50))
+            window = ::FindWindowW(L"Plotwing2RegisterFix", nullptr);
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(0, _wsystem((downloads / L"plotwing2fix.exe").c_str()));
+    user.join();
     EXPECT_FALSE(fs::exists(marker)) << "the planted version.dll ran";
     // Its log keeps the name from the tool's own version block.
     EXPECT_NE(std::wstring::npos, cTestPc::Log().find(L"【INFO】Application-Path : " + downloads / L"\r\n"));

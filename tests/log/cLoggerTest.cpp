@@ -16,9 +16,9 @@ cLogger Logger(const std::wstring& path, long level)
 
 TEST(cLoggerTest, EntriesFromTheLevelUpAreAppendedAsCodePage932LinesAndFailuresAreSwallowed)
 {
-    const cAppError error(76, L"説明", L"src");
+    const cAppError error(53, L"説明", L"src");
     EXPECT_EQ(
-        L"2024/05/06 13:04:09【WARN】x\r\n【Err.Number】76\r\n【Err.Description】説明\r\n【Err.Source】src",
+        L"2024/05/06 13:04:09【WARN】x\r\n【Err.Number】53\r\n【Err.Description】説明\r\n【Err.Source】src",
         cLogger::FormatEntry(SYSTEMTIME{2024, 5, 0, 6, 13, 4, 9, 0}, 2, L"x", &error));
     const cTempFolder temp;
     const std::wstring path = temp / L"地図ログ.log";

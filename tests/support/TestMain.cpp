@@ -1,15 +1,11 @@
 #include "tests/support/TestPc.h"
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
     // Every Japanese text crosses the A functions; under any other code page the results are noise.
-    if (!listing && ::GetACP() != 932)
+    if (::GetACP() != 932 && !GTEST_FLAG_GET(list_tests))
     {
         std::fprintf(stderr,
                      "The tests need the Japanese ANSI code page 932, but GetACP() is %u.\n"
@@ -17,7 +13,7 @@ int main(int argc, char** argv)
                      ::GetACP());
         return 2;
     }
-    if (!listing && ThisMachine() != eMachine::Throwaway)
+    if (ThisMachine() != eMachine::Throwaway && !GTEST_FLAG_GET(list_tests))
         std::fprintf(stderr, "Not a throwaway machine: the tests that change it are skipped (see README).\n");
     // A crash must not leave a dialog waiting for a click.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);

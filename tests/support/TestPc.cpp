@@ -1,10 +1,10 @@
 #include "tests/support/TestPc.h"
-#include <tlhelp32.h>
 
 eMachine MachineKind(bool markerPresent, const wchar_t* throwawayVariable)
 {
-    const bool said = throwawayVariable && std::wstring(throwawayVariable) == L"1";
-    return markerPresent || said ? eMachine::Throwaway : eMachine::Protected;
+    return markerPresent || (throwawayVariable && std::wstring(throwawayVariable) == L"1")
+               ? eMachine::Throwaway
+               : eMachine::Protected;
 }
 
 eMachine ThisMachine()
@@ -12,9 +12,9 @@ eMachine ThisMachine()
     // scripts/test leaves this file in the Windows folder of the prefix it makes for the tests.
     wchar_t windows[MAX_PATH] = {};
     const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
-    const bool marked =
-        length > 0 && length < MAX_PATH && fs::exists(windows + std::wstring(L"\\p2f-throwaway-test-pc"));
-    return MachineKind(marked, _wgetenv(L"P2F_THROWAWAY_MACHINE"));
+    return MachineKind(length > 0 && length < MAX_PATH &&
+                           fs::exists(windows + std::wstring(L"\\p2f-throwaway-test-pc")),
+                       _wgetenv(L"P2F_THROWAWAY_MACHINE"));
 }
 
 std::string Sjis(const std::wstring& text)
@@ -48,39 +48,6 @@ std::wstring TestFolder()
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     return fs::path(path).parent_path().wstring() + L"\\";
-}
-
-long RunProgram(std::wstring command, const std::function<void(DWORD pid)>& meanwhile)
-{
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started))
-        return -1;
-    const cHandle process(started.hProcess), thread(started.hThread);
-    if (meanwhile)
-        meanwhile(started.dwProcessId);
-    DWORD code = 0;
-    if (::WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0 &&
-        ::GetExitCodeProcess(process.Get(), &code))
-        return static_cast<long>(code);
-    ::TerminateProcess(process.Get(), 1);
-    return -1;
-}
-
-cSavedValue::cSavedValue(HKEY root, const std::wstring& subKey, const wchar_t* name) : m_name(name)
-{
-    ::RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, m_key.Put(), nullptr);
-    DWORD size = 0;
-    if (::RegQueryValueExW(m_key.Get(), name, nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS)
-        ::RegQueryValueExW(m_key.Get(), name, nullptr, &m_type, m_data.emplace(size).data(), &size);
-}
-
-cSavedValue::~cSavedValue()
-{
-    if (!m_data || !Set(m_type, m_data->data(), static_cast<DWORD>(m_data->size())))
-        ::RegDeleteValueW(m_key.Get(), m_name.c_str());
 }
 
 void cTestPc::RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath)
@@ -123,19 +90,7 @@ void cTestPc::Clean()
     if (ThisMachine() != eMachine::Throwaway)
         return;
     // A regsvr32 left hanging by a fixture still holds its file.
-    const cHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-         more = ::Process32NextW(snapshot.Get(), &entry))
-        if (const cHandle process{
-                _wcsicmp(entry.szExeFile, L"regsvr32.exe") == 0
-                    ? ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)
-                    : nullptr})
-        {
-            ::TerminateProcess(process.Get(), 1);
-            ::WaitForSingleObject(process.Get(), 5000);
-        }
+    _wsystem((ShellFolder(CSIDL_SYSTEM) + L"\\taskkill.exe /f /im regsvr32.exe >nul 2>&1").c_str());
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KOVA");
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kova_Mapping_K.K.");
     for (const wchar_t* clsid :

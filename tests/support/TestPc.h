@@ -7,7 +7,6 @@
 #include <shlobj.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -33,20 +32,9 @@ std::string ReadBytes(const fs::path& path);
 bool WriteBytes(const fs::path& path, const std::string& bytes); // making its folders
 std::wstring ShellFolder(int csidl);
 std::wstring TestFolder(); // with its backslash: the built tool and the fixtures lie there
-// Runs a command line to its end (at most a minute); `meanwhile` gets the process id once it runs.
-// The exit code, or -1 when it could not start or did not end.
-long RunProgram(std::wstring command, const std::function<void(DWORD pid)>& meanwhile = {});
-
-// Owners of something the test changed are never copied: the change would be undone twice.
-struct cNoCopy
-{
-    cNoCopy() = default;
-    cNoCopy(const cNoCopy&) = delete;
-    cNoCopy& operator=(const cNoCopy&) = delete;
-};
 
 // A fresh folder of the test's own under the temporary folder, removed with its contents.
-class cTempFolder : cNoCopy
+class cTempFolder
 {
 public:
     cTempFolder() { fs::create_directories(m_path); }
@@ -61,28 +49,9 @@ private:
     std::error_code m_ignored;
 };
 
-// One registry value, put back as it was (or removed) when the owner goes, whatever the test did.
-class cSavedValue : cNoCopy
-{
-public:
-    cSavedValue(HKEY root, const std::wstring& subKey, const wchar_t* name);
-    ~cSavedValue();
-    bool Set(DWORD type, const void* data, DWORD size) const
-    {
-        return ::RegSetValueExW(m_key.Get(), m_name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
-               0;
-    }
-
-private:
-    cRegKey m_key;
-    std::wstring m_name;
-    DWORD m_type = REG_NONE;
-    std::optional<std::vector<BYTE>> m_data;
-};
-
 // The PC as the tool sees it: the map product's edition, the component files under Program Files, their
 // class registrations and the log on the desktop. Cleared when made and when gone, on a throwaway machine.
-class cTestPc : cNoCopy
+class cTestPc
 {
 public:
     cTestPc() { Clean(); }
@@ -92,9 +61,7 @@ public:
     static std::wstring LogPath() { return ShellFolder(CSIDL_DESKTOPDIRECTORY) + L"\\plwg2reg200.log"; }
     static std::wstring Log() { return strconv::ToWide(ReadBytes(LogPath()), 932); }
     static void RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath);
-    // Writes an ini file, which the profile functions then read afresh.
     static void WriteIni(const std::wstring& path, const std::string& bytes);
-    // Writes edition W3's ini file and registers it.
     static void InstallW3(const std::wstring& ini = ProductFolder() + L"w3.ini",
                           const std::string& bytes = "");
     static void Place(const std::wstring& fixture, const std::wstring& path)
