@@ -19,7 +19,6 @@ TEST(cCheckReportTest, PathStateComparesAsTextAndAsksForTheFileOnlyWhenThePathsD
         {L"c:\\PROGRAM FILES\\KOVAMAP\\COMMON\\PLOTWING2.OCX", false, C},
         {L"Ｃ:\\Program Files\\kovamap\\common\\ｐｌｏｔｗｉｎｇ２.ocx", false, C},
         {L"", true, R},
-        {L"", false, M},
         {L"C:\\old\\plotwing2.ocx", true, R},
         {L"C:\\old\\plotwing2.ocx", false, M}};
     for (const auto& [registered, exists, state] : rows)

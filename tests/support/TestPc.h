@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -32,6 +33,13 @@ std::string ReadBytes(const fs::path& path);
 bool WriteBytes(const fs::path& path, const std::string& bytes); // making its folders
 std::wstring ShellFolder(int csidl);
 std::wstring TestFolder(); // with its backslash: the built tool and the fixtures lie there
+
+// Runs `Undo` when it goes, whatever the test did.
+struct cAtEnd
+{
+    std::function<void()> Undo;
+    ~cAtEnd() { Undo(); }
+};
 
 // A fresh folder of the test's own under the temporary folder, removed with its contents.
 class cTempFolder

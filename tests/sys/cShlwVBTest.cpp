@@ -1,5 +1,5 @@
-#include "sys/cFileSystemObject.h"
 #include "sys/cPathForm.h"
+#include "sys/FolderLookup.h"
 #include "sys/cShlwVB.h"
 #include "sys/mShlwVB.h"
 #include "tests/support/TestPc.h"
@@ -45,7 +45,7 @@ TEST(cShlwVBTest, PathPartsSizesAndDurationsAsTheWorkedExamplesShow)
     EXPECT_FALSE(s.VBIsUNC(L"\\") || s.VBIsUNC(L"＼＼server") || s.VBIsURL(L"http:/x") || s.VBIsURL(L""));
 }
 
-TEST(cFileSystemObjectTest, PathFormsBeyondTheFirstBufferAndFolderChains)
+TEST(cPathFormTest, PathsComeBackWholeBeyondTheFirstBuffer)
 {
     // 258 characters: over the first 256-character buffer of the path-form conversions.
     const cTempFolder temp;
@@ -56,8 +56,22 @@ TEST(cFileSystemObjectTest, PathFormsBeyondTheFirstBufferAndFolderChains)
     ASSERT_TRUE(WriteBytes(file, "x"));
     EXPECT_EQ(file + L"|", cPathForm::Long(cPathForm::Short(file)) + L"|" + cPathForm::Long(file + L"x"));
     EXPECT_LT(cPathForm::Short(file).size(), 256u);
-    // A chain that can be made (a failure would show a modal box).
-    EXPECT_FALSE(cShlwVB().VBMakeSureDirectoryPathExists(temp / L"a\\\\b\\地図"));
-    EXPECT_TRUE(cFileSystemObject().FolderExists(temp / L"a\\b\\地図") &&
-                !cFileSystemObject().FileExists(temp / L"a"));
+}
+
+TEST(cSpecialFolderTest, ALongJapaneseDesktopComesBackWhole)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTempFolder temp;
+    std::wstring desktop = temp / L"地図のデスクトップ";
+    while (desktop.size() < 180)
+        desktop += L"\\folder0123";
+    ASSERT_TRUE(fs::create_directories(desktop));
+    const wchar_t* const key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    DWORD type = 0, size = MAX_PATH * 2;
+    wchar_t old[MAX_PATH] = {};
+    ::RegGetValueW(HKEY_CURRENT_USER, key, L"Desktop", RRF_RT_ANY | RRF_NOEXPAND, &type, old, &size);
+    const cAtEnd putBack{[&] { ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", type, old, size); }};
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", REG_SZ, desktop.c_str(),
+                      static_cast<DWORD>(desktop.size() * 2 + 2));
+    EXPECT_EQ(desktop, cSpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_));
 }
