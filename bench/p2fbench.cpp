@@ -1,8 +1,9 @@
 // Measures the tool against its floors on the prepared demo PC and prints one table.
-//   p2fbench <tool.exe> <floor.exe> [runs]
+//   p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]
 #include "app/MainForm.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "sys/StrConv.h"
+#include "sys/cOwned.h"
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -63,21 +64,22 @@ struct StartResult
 };
 
 // From process creation to its window visible with the report filled; then the peak working set.
-StartResult StartOnce(const std::wstring& exe)
+StartResult StartOnce(std::wstring command)
 {
     StartResult result;
-    std::wstring command = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION info{};
     const double start = Now();
     if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
+                          &info))
     {
-        std::fprintf(stderr, "cannot start %ls: error %lu\n", exe.c_str(), ::GetLastError());
+        std::fprintf(stderr, "cannot start %ls: error %lu\n", command.c_str(), ::GetLastError());
         return result;
     }
-    FindArgs args{process.dwProcessId, nullptr};
+    const cHandle process(info.hProcess);
+    const cHandle thread(info.hThread);
+    FindArgs args{info.dwProcessId, nullptr};
     const double deadline = start + 20.0;
     while (!args.Found && Now() < deadline)
     {
@@ -90,15 +92,68 @@ StartResult StartOnce(const std::wstring& exe)
         result.Seconds = Now() - start;
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof counters;
-        if (::GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters))
+        if (::GetProcessMemoryInfo(process.Get(), &counters, sizeof counters))
             result.PeakWorkingSet = counters.PeakWorkingSetSize;
         ::PostMessageW(args.Found, WM_CLOSE, 0, 0);
     }
-    if (::WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
-        ::TerminateProcess(process.hProcess, 1);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    if (::WaitForSingleObject(process.Get(), 20000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.Get(), 1);
     return result;
+}
+
+// Start-up times (ms) and peak working sets (KiB) of one program over the rounds.
+struct Series
+{
+    std::vector<double> Ms;
+    std::vector<double> KiB;
+};
+
+// Starts every command line once per round, the order turned by one each round so that no program
+// always follows the same one; empty when a program did not show its window.
+std::vector<Series> StartRounds(int runs, const std::vector<std::wstring>& commands)
+{
+    std::vector<Series> series(commands.size());
+    for (int round = 0; round < runs; ++round)
+    {
+        for (size_t k = 0; k < commands.size(); ++k)
+        {
+            const size_t i = (k + static_cast<size_t>(round)) % commands.size();
+            const StartResult r = StartOnce(commands[i]);
+            if (r.Seconds < 0)
+            {
+                std::fprintf(stderr, "%ls did not show its window\n", commands[i].c_str());
+                return {};
+            }
+            series[i].Ms.push_back(r.Seconds * 1000);
+            series[i].KiB.push_back(static_cast<double>(r.PeakWorkingSet) / 1024.0);
+        }
+    }
+    return series;
+}
+
+double Quantile(std::vector<double> values, double q)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const double at = q * static_cast<double>(values.size() - 1);
+    const size_t low = static_cast<size_t>(at);
+    const size_t high = std::min(low + 1, values.size() - 1);
+    return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
+}
+
+// Per round, `a` against `b` of the same round: their ratios or differences.
+std::vector<double> Paired(const std::vector<double>& a, const std::vector<double>& b, bool ratio)
+{
+    std::vector<double> out;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        out.push_back(ratio ? (b[i] > 0 ? a[i] / b[i] : 0.0) : a[i] - b[i]);
+    return out;
+}
+
+std::wstring Quoted(const std::wstring& exe)
+{
+    return L"\"" + exe + L"\"";
 }
 
 // The system calls one check needs, made directly: the floor of CheckComponent.
@@ -116,11 +171,10 @@ void CheckFloor(const std::string& logPath)
         return std::string(buffer);
     };
     auto appendLog = [&logPath](const std::string& text) {
-        HANDLE file = ::CreateFileA(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        const cHandle file(::CreateFileA(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        ::CloseHandle(file);
+        ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     };
     char value[1024];
     for (const char* edition : {"SOFTWARE\\KOVA\\CARTORIAW3", "SOFTWARE\\KOVA\\CARTORIAW2"})
@@ -190,40 +244,47 @@ long long FileSize(const std::wstring& path)
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void Row(const char* what, double tool, double floor, const char* unit, double target)
+// A measured value with its unit: milliseconds to two decimals, KiB whole; empty when not measured.
+std::string Value(double value, const char* unit)
 {
-    const double ratio = floor > 0 ? tool / floor : 0;
-    std::printf("| %-28s | %12.3f %-3s | %12.3f %-3s | %6.2f | <= %.1f | %s |\n", what, tool, unit, floor,
-                unit, ratio, target, ratio <= target ? "met" : "MISSED");
+    char text[32] = "";
+    if (value > 0)
+        std::snprintf(text, sizeof text, "%.*f %s", unit[0] == 'K' ? 0 : 2, value, unit);
+    return text;
+}
+
+// One row: the tool, the bare-window floor (when measured) and the same-work floor, each ratio, and the
+// verdict on the ratio to the same-work floor.
+void Row(const char* what, const char* unit, double tool, double bare, double work, double target)
+{
+    const double workRatio = work > 0 ? tool / work : 0;
+    char bareRatio[16] = "";
+    if (bare > 0)
+        std::snprintf(bareRatio, sizeof bareRatio, "%.2f", tool / bare);
+    std::printf("| %-26s | %13s | %13s | %5s | %13s | %5.2f | <= %.2f   | %-7s |\n", what,
+                Value(tool, unit).c_str(), Value(bare, unit).c_str(), bareRatio, Value(work, unit).c_str(),
+                workRatio, target, workRatio <= target ? "met" : "MISSED");
 }
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3)
+    if (argc < 4)
     {
-        std::fprintf(stderr, "usage: p2fbench <tool.exe> <floor.exe> [runs]\n");
+        std::fprintf(stderr, "usage: p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]\n");
         return 2;
     }
     const std::wstring tool = argv[1];
-    const std::wstring floorExe = argv[2];
-    const int runs = argc > 3 ? std::max(10, _wtoi(argv[3])) : 10;
+    const std::wstring bareExe = argv[2];
+    const std::wstring workExe = argv[3];
+    const int runs = argc > 4 ? std::max(10, _wtoi(argv[4])) : 10;
 
-    std::vector<double> toolStart, floorStart, toolPeak, floorPeak;
-    for (int i = 0; i < runs; ++i)
-    {
-        const StartResult t = StartOnce(tool);
-        const StartResult f = StartOnce(floorExe);
-        if (t.Seconds < 0 || f.Seconds < 0)
-        {
-            std::fprintf(stderr, "%s did not show its window\n", t.Seconds < 0 ? "the tool" : "the floor");
-            return 1;
-        }
-        toolStart.push_back(t.Seconds * 1000);
-        floorStart.push_back(f.Seconds * 1000);
-        toolPeak.push_back(static_cast<double>(t.PeakWorkingSet) / 1024.0);
-        floorPeak.push_back(static_cast<double>(f.PeakWorkingSet) / 1024.0);
-    }
+    const std::vector<Series> starts = StartRounds(runs, {Quoted(tool), Quoted(bareExe), Quoted(workExe)});
+    if (starts.empty())
+        return 1;
+    const Series& toolRuns = starts[0];
+    const Series& bareRuns = starts[1];
+    const Series& workRuns = starts[2];
 
     // The check in-process, on a hidden window of the tool's own code.
     MainForm form(::GetModuleHandleW(nullptr));
@@ -262,16 +323,34 @@ int wmain(int argc, wchar_t** argv)
                                                   (void)MainForm::GetLongPath(form.ExpectedControlPath());
                                               }) * 1000);
     }
-    std::printf(
-        "| measure (median of %d)       | tool            | floor           | ratio  | target | verdict |\n",
-        runs);
-    std::printf(
-        "|------------------------------|-----------------|-----------------|--------|--------|---------|\n");
-    Row("start-up to report shown", Median(toolStart), Median(floorStart), "ms", 1.2);
-    Row("one check (CheckComponent)", check, checkFloor, "ms", 1.5);
-    Row("peak working set", Median(toolPeak), Median(floorPeak), "KiB", 1.3);
+    char measure[32];
+    std::snprintf(measure, sizeof measure, "measure (median of %d)", runs);
+    std::printf("| %-26s | %-13s | %-13s | %-5s | %-13s | %-5s | %-9s | %-7s |\n", measure, "tool",
+                "bare window", "ratio", "same work", "ratio", "target", "verdict");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(28, '-').c_str(), std::string(15, '-').c_str(),
+                std::string(15, '-').c_str(), std::string(7, '-').c_str(), std::string(15, '-').c_str(),
+                std::string(7, '-').c_str(), std::string(11, '-').c_str(), std::string(9, '-').c_str());
+    Row("start-up to report shown", "ms", Median(toolRuns.Ms), Median(bareRuns.Ms), Median(workRuns.Ms),
+        1.10);
+    Row("peak working set", "KiB", Median(toolRuns.KiB), Median(bareRuns.KiB), Median(workRuns.KiB), 1.10);
+    Row("one check (CheckComponent)", "ms", check, 0, checkFloor, 1.5);
     const long long size = FileSize(tool);
-    std::printf("| %-28s | %12lld KiB | %15s | %6s | <= 600 KB | %s |\n", "exe size", size / 1024, "", "",
+    std::printf("| %-26s | %9lld KiB | %9lld KiB | %5s | %9lld KiB | %5s | <= 600 KB | %-7s |\n", "exe size",
+                size / 1024, FileSize(bareExe) / 1024, "", FileSize(workExe) / 1024, "",
                 size <= 600 * 1000 ? "met" : "MISSED");
+    // How much the runs scattered: quartiles of each program, and of the tool's ratio round by round.
+    const auto quartiles = [](const char* name, const std::vector<double>& v, const char* unit) {
+        const int digits = v.empty() || Quantile(v, 0.5) >= 1000 ? 0 : Quantile(v, 0.5) >= 10 ? 1 : 2;
+        std::printf("  %s %.*f-%.*f%s", name, digits, Quantile(v, 0.25), digits, Quantile(v, 0.75), unit);
+    };
+    std::printf("spread (p25-p75):\n start-up:");
+    quartiles("tool", toolRuns.Ms, " ms,");
+    quartiles("bare", bareRuns.Ms, " ms,");
+    quartiles("same work", workRuns.Ms, " ms,");
+    quartiles("tool/same work per round", Paired(toolRuns.Ms, workRuns.Ms, true), "\n peak working set:");
+    quartiles("tool", toolRuns.KiB, " KiB,");
+    quartiles("bare", bareRuns.KiB, " KiB,");
+    quartiles("same work", workRuns.KiB, " KiB,");
+    quartiles("tool/same work per round", Paired(toolRuns.KiB, workRuns.KiB, true), "\n");
     return 0;
 }
