@@ -1,5 +1,7 @@
 // Measures the tool against its floors on the prepared demo PC and prints one table.
 //   p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]
+// or compares programs given as whole command lines, started in turn, on start-up and working set:
+//   p2fbench --compare <runs> <command line> <command line>...
 #include "app/MainForm.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "sys/StrConv.h"
@@ -151,6 +153,35 @@ std::vector<double> Paired(const std::vector<double>& a, const std::vector<doubl
     return out;
 }
 
+// The program's file name and its words, without the folder and the quotes.
+std::wstring ShortName(const std::wstring& command)
+{
+    const size_t exeEnd = command.find(L".exe");
+    const size_t slash = command.find_last_of(L'\\', exeEnd);
+    std::wstring name = command.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    name.erase(std::remove(name.begin(), name.end(), L'"'), name.end());
+    return name;
+}
+
+// One line per program: medians with quartiles, and the median of the per-round differences from the
+// first program (rounds pair programs that ran seconds apart, under much the same load).
+void PrintComparison(const std::vector<std::wstring>& names, const std::vector<Series>& series)
+{
+    std::printf("| %-36s | start-up ms (p25-p75)  | vs first | peak KiB (p25-p75)    | vs first |\n",
+                "program");
+    std::printf(
+        "|--------------------------------------|------------------------|----------|---------------------"
+        "--|----------|\n");
+    for (size_t i = 0; i < series.size(); ++i)
+    {
+        const Series& s = series[i];
+        std::printf("| %-36ls | %6.1f (%6.1f-%6.1f) | %+8.1f | %5.0f (%5.0f-%5.0f) | %+8.0f |\n",
+                    ShortName(names[i]).c_str(), Median(s.Ms), Quantile(s.Ms, 0.25), Quantile(s.Ms, 0.75),
+                    Median(Paired(s.Ms, series[0].Ms, false)), Median(s.KiB), Quantile(s.KiB, 0.25),
+                    Quantile(s.KiB, 0.75), Median(Paired(s.KiB, series[0].KiB, false)));
+    }
+}
+
 std::wstring Quoted(const std::wstring& exe)
 {
     return L"\"" + exe + L"\"";
@@ -269,9 +300,21 @@ void Row(const char* what, const char* unit, double tool, double bare, double wo
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc >= 4 && std::wstring(argv[1]) == L"--compare")
+    {
+        const int runs = std::max(1, _wtoi(argv[2]));
+        const std::vector<std::wstring> commands(argv + 3, argv + argc);
+        const std::vector<Series> series = StartRounds(runs, commands);
+        if (series.empty())
+            return 1;
+        std::printf("%d rounds, each program once per round in turn\n", runs);
+        PrintComparison(commands, series);
+        return 0;
+    }
     if (argc < 4)
     {
-        std::fprintf(stderr, "usage: p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]\n");
+        std::fprintf(stderr, "usage: p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]\n"
+                             "       p2fbench --compare <runs> <command line>...\n");
         return 2;
     }
     const std::wstring tool = argv[1];
@@ -322,6 +365,19 @@ int wmain(int argc, wchar_t** argv)
         std::printf("GetLongPath: %.3f ms\n", TimePerCall(50, [&form] {
                                                   (void)MainForm::GetLongPath(form.ExpectedControlPath());
                                               }) * 1000);
+        // What each thing the tool does beyond the same-work floor costs, added to that floor alone.
+        std::vector<std::wstring> variants{
+            L"", L"icon", L"version", L"icc", L"links", L"twice", L"icon version icc links twice"};
+        std::vector<std::wstring> commands;
+        for (const std::wstring& words : variants)
+            commands.push_back(Quoted(workExe) + (words.empty() ? L"" : L" " + words));
+        const std::vector<Series> series = StartRounds(runs, commands);
+        if (series.empty())
+            return 1;
+        variants[0] = L"same-work floor";
+        for (size_t i = 1; i < variants.size(); ++i)
+            variants[i] = L"+ " + variants[i];
+        PrintComparison(variants, series);
     }
     char measure[32];
     std::snprintf(measure, sizeof measure, "measure (median of %d)", runs);
