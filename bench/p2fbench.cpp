@@ -1,9 +1,12 @@
 // Measures the tool against its floors on the prepared demo PC and prints one table.
-//   p2fbench <tool.exe> <floor.exe> [runs]
+//   p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]
+// or compares programs given as whole command lines, started in turn, on start-up and working set:
+//   p2fbench --compare <runs> <command line> <command line>...
 #include "app/MainForm.h"
 #include "app/cComponent.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "sys/StrConv.h"
+#include "sys/cOwned.h"
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -61,24 +64,26 @@ struct StartResult
 {
     double Seconds = -1;
     SIZE_T PeakWorkingSet = 0;
+    SIZE_T PeakPrivate = 0;
 };
 
 // From process creation to its window visible with the report filled; then the peak working set.
-StartResult StartOnce(const std::wstring& exe)
+StartResult StartOnce(std::wstring command)
 {
     StartResult result;
-    std::wstring command = L"\"" + exe + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION info{};
     const double start = Now();
     if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
+                          &info))
     {
-        std::fprintf(stderr, "cannot start %ls: error %lu\n", exe.c_str(), ::GetLastError());
+        std::fprintf(stderr, "cannot start %ls: error %lu\n", command.c_str(), ::GetLastError());
         return result;
     }
-    FindArgs args{process.dwProcessId, nullptr};
+    const cHandle process(info.hProcess);
+    const cHandle thread(info.hThread);
+    FindArgs args{info.dwProcessId, nullptr};
     const double deadline = start + 20.0;
     while (!args.Found && Now() < deadline)
     {
@@ -91,15 +96,109 @@ StartResult StartOnce(const std::wstring& exe)
         result.Seconds = Now() - start;
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof counters;
-        if (::GetProcessMemoryInfo(process.hProcess, &counters, sizeof counters))
+        if (::GetProcessMemoryInfo(process.Get(), &counters, sizeof counters))
+        {
             result.PeakWorkingSet = counters.PeakWorkingSetSize;
+            result.PeakPrivate = counters.PeakPagefileUsage;
+        }
         ::PostMessageW(args.Found, WM_CLOSE, 0, 0);
     }
-    if (::WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0)
-        ::TerminateProcess(process.hProcess, 1);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    if (::WaitForSingleObject(process.Get(), 20000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.Get(), 1);
     return result;
+}
+
+// Start-up times (ms), peak working sets and peak private memory (KiB) of one program over the rounds.
+// The working set counts the pages of shared files too: under Wine with this kernel, a theme file mapped
+// at a 2 MiB boundary is counted whole (6 MiB) and one not so mapped only in part, which the size of the
+// exe decides. Private memory is what the process itself holds.
+struct Series
+{
+    std::vector<double> Ms;
+    std::vector<double> KiB;
+    std::vector<double> PrivateKiB;
+};
+
+// Starts every command line once per round, the order turned by one each round so that no program
+// always follows the same one; empty when a program did not show its window.
+std::vector<Series> StartRounds(int runs, const std::vector<std::wstring>& commands)
+{
+    std::vector<Series> series(commands.size());
+    for (int round = 0; round < runs; ++round)
+    {
+        for (size_t k = 0; k < commands.size(); ++k)
+        {
+            const size_t i = (k + static_cast<size_t>(round)) % commands.size();
+            const StartResult r = StartOnce(commands[i]);
+            if (r.Seconds < 0)
+            {
+                std::fprintf(stderr, "%ls did not show its window\n", commands[i].c_str());
+                return {};
+            }
+            series[i].Ms.push_back(r.Seconds * 1000);
+            series[i].KiB.push_back(static_cast<double>(r.PeakWorkingSet) / 1024.0);
+            series[i].PrivateKiB.push_back(static_cast<double>(r.PeakPrivate) / 1024.0);
+        }
+    }
+    return series;
+}
+
+double Quantile(std::vector<double> values, double q)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const double at = q * static_cast<double>(values.size() - 1);
+    const size_t low = static_cast<size_t>(at);
+    const size_t high = std::min(low + 1, values.size() - 1);
+    return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
+}
+
+// Per round, `a` against `b` of the same round: their ratios or differences.
+std::vector<double> Paired(const std::vector<double>& a, const std::vector<double>& b, bool ratio)
+{
+    std::vector<double> out;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        out.push_back(ratio ? (b[i] > 0 ? a[i] / b[i] : 0.0) : a[i] - b[i]);
+    return out;
+}
+
+// The program's file name and its words, without the folder and the quotes.
+std::wstring ShortName(const std::wstring& command)
+{
+    const size_t exeEnd = command.find(L".exe");
+    const size_t slash = command.find_last_of(L'\\', exeEnd);
+    std::wstring name = command.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    name.erase(std::remove(name.begin(), name.end(), L'"'), name.end());
+    return name;
+}
+
+// One line per program: medians with quartiles, and the median of the per-round differences from the
+// first program (rounds pair programs that ran seconds apart, under much the same load).
+void PrintComparison(const std::vector<std::wstring>& names, const std::vector<Series>& series)
+{
+    std::printf("| %-36s | start-up ms (p25-p75)  | vs first | peak KiB (p25-p75)  | vs first | private KiB "
+                "| vs first "
+                "|\n",
+                "program");
+    std::printf("|%s|------------------------|----------|---------------------|----------|-------------|-----"
+                "-----|\n",
+                std::string(38, '-').c_str());
+    for (size_t i = 0; i < series.size(); ++i)
+    {
+        const Series& s = series[i];
+        std::printf(
+            "| %-36ls | %6.1f (%6.1f-%6.1f) | %+8.1f | %5.0f (%5.0f-%5.0f) | %+8.0f | %11.0f | %+8.0f |\n",
+            ShortName(names[i]).c_str(), Median(s.Ms), Quantile(s.Ms, 0.25), Quantile(s.Ms, 0.75),
+            Median(Paired(s.Ms, series[0].Ms, false)), Median(s.KiB), Quantile(s.KiB, 0.25),
+            Quantile(s.KiB, 0.75), Median(Paired(s.KiB, series[0].KiB, false)), Median(s.PrivateKiB),
+            Median(Paired(s.PrivateKiB, series[0].PrivateKiB, false)));
+    }
+}
+
+std::wstring Quoted(const std::wstring& exe)
+{
+    return L"\"" + exe + L"\"";
 }
 
 // The system calls one check needs, made directly: the floor of CheckComponent.
@@ -117,11 +216,10 @@ void CheckFloor(const std::string& logPath)
         return std::string(buffer);
     };
     auto appendLog = [&logPath](const std::string& text) {
-        HANDLE file = ::CreateFileA(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        const cHandle file(::CreateFileA(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        ::CloseHandle(file);
+        ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     };
     char value[1024];
     for (const char* edition : {"SOFTWARE\\KOVA\\CARTORIAW3", "SOFTWARE\\KOVA\\CARTORIAW2"})
@@ -191,40 +289,66 @@ long long FileSize(const std::wstring& path)
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void Row(const char* what, double tool, double floor, const char* unit, double target)
+// A measured value with its unit: milliseconds to two decimals, KiB whole; empty when not measured.
+std::string Value(double value, const char* unit)
 {
-    const double ratio = floor > 0 ? tool / floor : 0;
-    std::printf("| %-28s | %12.3f %-3s | %12.3f %-3s | %6.2f | <= %.1f | %s |\n", what, tool, unit, floor,
-                unit, ratio, target, ratio <= target ? "met" : "MISSED");
+    char text[32] = "";
+    if (value > 0)
+        std::snprintf(text, sizeof text, "%.*f %s", unit[0] == 'K' ? 0 : 2, value, unit);
+    return text;
+}
+
+// One row: the tool, the bare-window floor (when measured) and the same-work floor, each ratio, and the
+// verdict on the ratio to the same-work floor.
+void Row(const char* what, const char* unit, double tool, double bare, double work, double target)
+{
+    const double workRatio = work > 0 ? tool / work : 0;
+    char bareRatio[16] = "";
+    if (bare > 0)
+        std::snprintf(bareRatio, sizeof bareRatio, "%.2f", tool / bare);
+    std::printf("| %-26s | %13s | %13s | %5s | %13s | %5.2f | <= %.2f   | %-7s |\n", what,
+                Value(tool, unit).c_str(), Value(bare, unit).c_str(), bareRatio, Value(work, unit).c_str(),
+                workRatio, target, workRatio <= target ? "met" : "MISSED");
+}
+// A row without a target: the same columns, no verdict.
+void InfoRow(const char* what, const char* unit, double tool, double bare, double work)
+{
+    std::printf("| %-26s | %13s | %13s | %5.2f | %13s | %5.2f | %-9s | %-7s |\n", what,
+                Value(tool, unit).c_str(), Value(bare, unit).c_str(), bare > 0 ? tool / bare : 0,
+                Value(work, unit).c_str(), work > 0 ? tool / work : 0, "", "");
 }
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3)
+    if (argc >= 4 && std::wstring(argv[1]) == L"--compare")
     {
-        std::fprintf(stderr, "usage: p2fbench <tool.exe> <floor.exe> [runs]\n");
+        const int runs = std::max(1, _wtoi(argv[2]));
+        const std::vector<std::wstring> commands(argv + 3, argv + argc);
+        const std::vector<Series> series = StartRounds(runs, commands);
+        if (series.empty())
+            return 1;
+        std::printf("%d rounds, each program once per round in turn\n", runs);
+        PrintComparison(commands, series);
+        return 0;
+    }
+    if (argc < 4)
+    {
+        std::fprintf(stderr, "usage: p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]\n"
+                             "       p2fbench --compare <runs> <command line>...\n");
         return 2;
     }
     const std::wstring tool = argv[1];
-    const std::wstring floorExe = argv[2];
-    const int runs = argc > 3 ? std::max(10, _wtoi(argv[3])) : 10;
+    const std::wstring bareExe = argv[2];
+    const std::wstring workExe = argv[3];
+    const int runs = argc > 4 ? std::max(10, _wtoi(argv[4])) : 10;
 
-    std::vector<double> toolStart, floorStart, toolPeak, floorPeak;
-    for (int i = 0; i < runs; ++i)
-    {
-        const StartResult t = StartOnce(tool);
-        const StartResult f = StartOnce(floorExe);
-        if (t.Seconds < 0 || f.Seconds < 0)
-        {
-            std::fprintf(stderr, "%s did not show its window\n", t.Seconds < 0 ? "the tool" : "the floor");
-            return 1;
-        }
-        toolStart.push_back(t.Seconds * 1000);
-        floorStart.push_back(f.Seconds * 1000);
-        toolPeak.push_back(static_cast<double>(t.PeakWorkingSet) / 1024.0);
-        floorPeak.push_back(static_cast<double>(f.PeakWorkingSet) / 1024.0);
-    }
+    const std::vector<Series> starts = StartRounds(runs, {Quoted(tool), Quoted(bareExe), Quoted(workExe)});
+    if (starts.empty())
+        return 1;
+    const Series& toolRuns = starts[0];
+    const Series& bareRuns = starts[1];
+    const Series& workRuns = starts[2];
 
     // The check in-process, on a hidden window of the tool's own code.
     MainForm form(::GetModuleHandleW(nullptr));
@@ -261,17 +385,54 @@ int wmain(int argc, wchar_t** argv)
         std::printf("GetLongPath: %.3f ms\n", TimePerCall(50, [&form] {
                                                   (void)MainForm::GetLongPath(form.ExpectedControlPath());
                                               }) * 1000);
+        // What each thing the tool does beyond the same-work floor costs, added to that floor alone.
+        std::vector<std::wstring> variants{
+            L"", L"icon", L"version", L"icc", L"links", L"twice", L"icon version icc links twice"};
+        std::vector<std::wstring> commands;
+        for (const std::wstring& words : variants)
+            commands.push_back(Quoted(workExe) + (words.empty() ? L"" : L" " + words));
+        const std::vector<Series> series = StartRounds(runs, commands);
+        if (series.empty())
+            return 1;
+        variants[0] = L"same-work floor";
+        for (size_t i = 1; i < variants.size(); ++i)
+            variants[i] = L"+ " + variants[i];
+        PrintComparison(variants, series);
     }
-    std::printf(
-        "| measure (median of %d)       | tool            | floor           | ratio  | target | verdict |\n",
-        runs);
-    std::printf(
-        "|------------------------------|-----------------|-----------------|--------|--------|---------|\n");
-    Row("start-up to report shown", Median(toolStart), Median(floorStart), "ms", 1.2);
-    Row("one check (CheckComponent)", check, checkFloor, "ms", 1.5);
-    Row("peak working set", Median(toolPeak), Median(floorPeak), "KiB", 1.3);
+    char measure[32];
+    std::snprintf(measure, sizeof measure, "measure (median of %d)", runs);
+    std::printf("| %-26s | %-13s | %-13s | %-5s | %-13s | %-5s | %-9s | %-7s |\n", measure, "tool",
+                "bare window", "ratio", "same work", "ratio", "target", "verdict");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|%s|\n", std::string(28, '-').c_str(), std::string(15, '-').c_str(),
+                std::string(15, '-').c_str(), std::string(7, '-').c_str(), std::string(15, '-').c_str(),
+                std::string(7, '-').c_str(), std::string(11, '-').c_str(), std::string(9, '-').c_str());
+    Row("start-up to report shown", "ms", Median(toolRuns.Ms), Median(bareRuns.Ms), Median(workRuns.Ms),
+        1.10);
+    Row("peak working set", "KiB", Median(toolRuns.KiB), Median(bareRuns.KiB), Median(workRuns.KiB), 1.10);
+    InfoRow("peak private memory", "KiB", Median(toolRuns.PrivateKiB), Median(bareRuns.PrivateKiB),
+            Median(workRuns.PrivateKiB));
+    Row("one check (CheckComponent)", "ms", check, 0, checkFloor, 1.5);
     const long long size = FileSize(tool);
-    std::printf("| %-28s | %12lld KiB | %15s | %6s | <= 600 KB | %s |\n", "exe size", size / 1024, "", "",
+    std::printf("| %-26s | %9lld KiB | %9lld KiB | %5s | %9lld KiB | %5s | <= 600 KB | %-7s |\n", "exe size",
+                size / 1024, FileSize(bareExe) / 1024, "", FileSize(workExe) / 1024, "",
                 size <= 600 * 1000 ? "met" : "MISSED");
+    // How much the runs scattered: quartiles of each program, and of the tool's ratio round by round.
+    const auto quartiles = [](const char* name, const std::vector<double>& v, const char* unit) {
+        const int digits = v.empty() || Quantile(v, 0.5) >= 1000 ? 0 : Quantile(v, 0.5) >= 10 ? 1 : 2;
+        std::printf("  %s %.*f-%.*f%s", name, digits, Quantile(v, 0.25), digits, Quantile(v, 0.75), unit);
+    };
+    std::printf("spread (p25-p75):\n start-up:");
+    quartiles("tool", toolRuns.Ms, " ms,");
+    quartiles("bare", bareRuns.Ms, " ms,");
+    quartiles("same work", workRuns.Ms, " ms,");
+    quartiles("tool/same work per round", Paired(toolRuns.Ms, workRuns.Ms, true), "\n peak working set:");
+    quartiles("tool", toolRuns.KiB, " KiB,");
+    quartiles("bare", bareRuns.KiB, " KiB,");
+    quartiles("same work", workRuns.KiB, " KiB,");
+    quartiles("tool/same work per round", Paired(toolRuns.KiB, workRuns.KiB, true),
+              "\n peak private memory:");
+    quartiles("tool", toolRuns.PrivateKiB, " KiB,");
+    quartiles("bare", bareRuns.PrivateKiB, " KiB,");
+    quartiles("same work", workRuns.PrivateKiB, " KiB\n");
     return 0;
 }
