@@ -108,11 +108,15 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.Get(), &info))
+    // Links and attributes only: GetFileInformationByHandle also asks for the volume's serial number,
+    // which under Wine is a round trip to its mount manager on every log entry.
+    FILE_STANDARD_INFO standard{};
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(file.Get(), FileStandardInfo, &standard, sizeof standard) ||
+        !::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof tag))
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
-    if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        info.nNumberOfLinks > 1)
+    if ((tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        standard.Directory || standard.NumberOfLinks > 1)
         throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
     return cTextStream(std::move(file));
 }
