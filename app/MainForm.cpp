@@ -78,8 +78,6 @@ bool MainForm::Create(int showCommand, bool quitOnClose, int dpi)
                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, m_instance,
                            this))
         return false;
-    ::SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_bigIcon.Get()));
-    ::SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
     ::ShowWindow(m_hwnd, showCommand);
     ::UpdateWindow(m_hwnd);
     return true;
