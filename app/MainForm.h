@@ -43,8 +43,9 @@ public:
     void CheckComponent(bool ShowReport);
     // The re-registration through regsvr32. Catches and logs its own failures.
     void ChangeRegistry(bool ShowReport);
-    // The registered server path of a class id in long form, or the empty text.
-    std::wstring GetRegisteredPath(const std::wstring& classId);
+    // The registered server path of a class id in long form, or the empty text. Virtual so that tests
+    // can make the procedures that call it fail.
+    virtual std::wstring GetRegisteredPath(const std::wstring& classId);
     // 0 correct, 1 repairable (expected file present), -1 expected file missing.
     short ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
     // The long or the 8.3 form of an existing path, or the empty text.

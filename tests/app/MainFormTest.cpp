@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/cComponent.h"
+#include "sys/cAppError.h"
 #include "sys/cPathForm.h"
 #include "sys/cScreenDC.h"
 #include "tests/support/TestPc.h"
@@ -12,14 +13,19 @@ const std::wstring Done = L"レジストリ参照位置変更に成功しまし�
                    Failed = L"レジストリ参照位置変更に失敗しました。";
 const std::wstring Changing = L"\r\n\r\n<< レジストリ変更中 >>";
 
-// The tool's window, whose message boxes are recorded (title|text|type) instead of waiting for a click.
+// The tool's window, with a lookup a test can make fail, recording message boxes (title|text|type).
 struct cForm : MainForm
 {
     cForm() : MainForm(::GetModuleHandleW(nullptr)) {}
+    bool Fail = false;
     std::vector<std::wstring> Boxes;
     void ShowMessage(const std::wstring& text, const std::wstring& title, UINT type) override
     {
         Boxes.push_back(title + L"|" + text + L"|" + std::to_wstring(type));
+    }
+    std::wstring GetRegisteredPath(const std::wstring& id) override
+    {
+        return Fail ? throw cAppError(53, L"説明", L"Test") : MainForm::GetRegisteredPath(id);
     }
 };
 
@@ -172,7 +178,7 @@ TEST_F(MainFormTest, RepairRegistersBothAtTheirShortFormsAndTheNextCheckFindsThe
               cTestPc::Registered(MapControl.ClassId) + L"|" + cTestPc::Registered(LookupLibrary.ClassId));
     Press(m_form->Command1());
     EXPECT_EQ(L"　再設定の必要はありません", Last(L"　"));
-    // Forced, the correct registrations are made again and again come out right.
+    // Forced, the correct registrations are made again.
     Press(m_form->Check1());
     Press(m_form->Command2());
     EXPECT_EQ(Changing + L"\r\n・plotwing2.ocx → " + Done + L"\r\n・lexgrid4b.dll → " + Done, Last(Changing));
@@ -196,10 +202,19 @@ TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndTheBoxSaysSo)
     EXPECT_TRUE(::IsWindowEnabled(m_form->Hwnd())) << "left closed to input after the wait";
     EXPECT_EQ(std::vector<std::wstring>{WindowText(m_form->Hwnd()) + L"|" + Failed + L"|16"}, m_form->Boxes)
         << "MB_OK with the error icon";
-    // The two lookups and the section, nothing of the readings after regsvr32 (the lookup's id now names the
-    // control's file).
+    // The two lookups and the section, nothing of the readings after regsvr32.
     EXPECT_EQ(L"【INFO】CLSID : " + std::wstring(MapControl.ClassId) + L" : " + cTestPc::ProductFolder() +
                   L"old\\plotwing2.ocx\r\n【INFO】CLSID : " + LookupLibrary.ClassId + L" : " +
                   cPathForm::Short(cTestPc::ExpectedControl()) + L"\r\n【INFO】" + Report() + L"\r\n",
               Log().substr(before.size()));
+    // A failure inside either procedure ends it in its warning; nothing more is shown.
+    const std::wstring shown = Report();
+    m_form->Fail = true;
+    Press(m_form->Command1());
+    Press(m_form->Command2());
+    EXPECT_EQ(shown + L"|1", Report() + L"|" + std::to_wstring(m_form->Boxes.size()));
+    for (const std::wstring procedure : {L"CheckComponent", L"ChangeRegistry"})
+        EXPECT_NE(std::wstring::npos,
+                  Log().find(L"【WARN】" + procedure +
+                             L"\r\n【Err.Number】53\r\n【Err.Description】説明\r\n【Err.Source】Test\r\n"));
 }

@@ -1,8 +1,7 @@
 #include "tests/support/TestPc.h"
 #include <thread>
 
-// Administrators start the tool, elevated, from where they saved it: often a downloads folder open to web
-// pages.
+// Administrators start the tool, elevated, from where they saved it: often a downloads folder.
 TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsUsual)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
@@ -12,8 +11,8 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
          {L"fixtures\\version.dll", L"fixtures\\imports_version.exe", L"plotwing2fix.exe"})
         ASSERT_TRUE(fs::copy_file(TestFolder() + name, downloads / fs::path(name).filename().wstring()));
     const std::wstring marker = downloads / L"version.dll.ran";
-    // Windows looks for a DLL off its known-DLL list beside the program first: shown here by a program that
-    // imports it.
+    // Windows looks beside the program first for a DLL off its known-DLL list, as a program importing it
+    // shows.
     EXPECT_EQ(1, _wsystem((downloads / L"imports_version.exe").c_str()));
     ASSERT_TRUE(fs::remove(marker)) << "version.dll is not taken from the program's folder here: run with "
                                        "WINEDLLOVERRIDES=version=n,b";

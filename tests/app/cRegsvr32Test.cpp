@@ -6,8 +6,7 @@
 
 namespace
 {
-// The real steps, of which a test replaces one to bring its failure about. The runs with real regsvr32
-// outcomes are the window's own tests.
+// The real steps, of which a test replaces one to bring its failure about.
 struct cSeamedRegsvr32 : cRegsvr32
 {
     cSeamedRegsvr32() : cRegsvr32(nullptr) {}

@@ -13,9 +13,8 @@
 
 namespace fs = std::filesystem;
 
-// Tests that change the machine (HKLM, class registrations, Program Files, the desktop and its log,
-// LogPixels) run only on a throwaway machine: the Wine prefix that scripts/test makes and marks, or a
-// machine whose user says so with P2F_THROWAWAY_MACHINE=1. Anywhere else they are skipped.
+// Tests that change the machine (HKLM, class registrations, Program Files, the desktop, its log) run only on
+// a throwaway one: the prefix scripts/test marks, or where P2F_THROWAWAY_MACHINE=1 says so.
 enum class eMachine
 {
     Throwaway,
@@ -57,8 +56,7 @@ private:
     std::error_code m_ignored;
 };
 
-// The PC as the tool sees it: the map product's edition, the component files under Program Files, their
-// class registrations and the log on the desktop. Cleared when made and when gone, on a throwaway machine.
+// The map product's edition, component files, class registrations and log: cleared on a throwaway machine.
 class cTestPc
 {
 public:

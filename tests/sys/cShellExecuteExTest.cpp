@@ -25,8 +25,7 @@ TEST(cShellExecuteExTest, DefaultsTakeThePropertiesEachCodeHasItsMessageAndOnlyT
     // clang-format on
     for (const auto& [code, message] : messages)
         EXPECT_EQ(message, cShellExecuteEx::MessageFromCode(code)) << "code " << code;
-    // Wine refuses the id-list launch (11, ERROR_INVALID_PARAMETER); a missing or broken program is tried
-    // once.
+    // Wine refuses the id-list launch (11, ERROR_INVALID_PARAMETER); a missing program is tried once.
     // clang-format off
     const std::tuple<ULONG, INT_PTR, DWORD, bool> retries[] = {
         {0x44C, ERROR_BAD_FORMAT, ERROR_INVALID_PARAMETER, true}, {0x00C, ERROR_BAD_FORMAT, ERROR_INVALID_PARAMETER, true},
