@@ -273,7 +273,7 @@ void MainForm::Command2_Click()
 
 void MainForm::Check1_Click()
 {
-    if (::SendMessageW(m_check1, BM_GETCHECK, 0, 0) == BST_CHECKED)
+    if (ForceTicked())
     {
         ::EnableWindow(m_command2, TRUE);
         return;
@@ -284,6 +284,11 @@ void MainForm::Check1_Click()
 void MainForm::Form_Unload()
 {
     Logger().InfoOut(mDebug::IsDebugMode() ? L"-- Debug End --" : L"-- End --");
+}
+
+bool MainForm::ForceTicked() const
+{
+    return ::SendMessageW(m_check1, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void MainForm::LogFolder(const wchar_t* label, long folder)
@@ -381,6 +386,7 @@ void MainForm::ChangeRegistry(bool ShowReport)
         if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
             cRegsvr32 regsvr32(m_hwnd);
+            const bool forced = ForceTicked();
             const struct
             {
                 const cComponent& Component;
@@ -390,7 +396,6 @@ void MainForm::ChangeRegistry(bool ShowReport)
             {
                 const auto state =
                     static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected));
-                const bool forced = ::SendMessageW(m_check1, BM_GETCHECK, 0, 0) == BST_CHECKED;
                 if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced) ==
                     eRegistrationChoice::Register)
                     section.Add(component.Name, regsvr32.Register(expected, component.ClassId));

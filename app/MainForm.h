@@ -73,6 +73,8 @@ private:
     cLogger& Logger();
     cSpecialFolder& SpecialFolder();
     cFileSystemObject& FileSystem();
+    // Whether 「強制設定」 is ticked.
+    bool ForceTicked() const;
     // "Program Files-Path : " and the like: a label and a special folder with its backslash.
     void LogFolder(const wchar_t* label, long folder);
 

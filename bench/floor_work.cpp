@@ -4,8 +4,8 @@
 // with its five controls and font, first shown with the report filled in.
 //
 // Words on the command line add one thing the tool does beyond this, to measure what each costs:
-//   icon     load the icon in both sizes for the class and the frame
-//   version  load version.dll and read the version block of the exe
+//   icon     load the icon in both sizes for the window class
+//   version  find the exe's own version resource, as the tool reads its numbers and title
 //   icc      load comctl32 and initialise its standard classes
 //   links    open the log for its attributes too and refuse links, as the tool's logger does
 //   twice    read the special folders and the edition's ini path as often as the tool does
@@ -34,12 +34,6 @@ using KeyHandle = Owned<HKEY, &::RegCloseKey>;
 using FileHandle = Owned<HANDLE, &::CloseHandle>;
 using FontHandle = Owned<HFONT, &::DeleteObject>;
 using IconHandle = Owned<HICON, &::DestroyIcon>;
-using ModuleHandle = Owned<HMODULE, &::FreeLibrary>;
-void FreeMemory(void* block) noexcept
-{
-    ::HeapFree(::GetProcessHeap(), 0, block);
-}
-using MemoryHandle = std::unique_ptr<void, Closer<&FreeMemory>>;
 
 struct ComScope
 {
@@ -202,9 +196,12 @@ void Log(const wchar_t* path, const wchar_t* message)
     const FileHandle file(opened);
     if (g_options.Links)
     {
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!::GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks > 1 ||
-            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        FILE_STANDARD_INFO standard{};
+        FILE_ATTRIBUTE_TAG_INFO tag{};
+        if (!::GetFileInformationByHandleEx(file.get(), FileStandardInfo, &standard, sizeof standard) ||
+            !::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+            standard.NumberOfLinks > 1 ||
+            (tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
             return;
     }
     DWORD written = 0;
@@ -221,25 +218,12 @@ void LogFolder(const wchar_t* log, const wchar_t* label, const AText& folder)
 
 void ReadVersionBlock()
 {
-    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-    const ModuleHandle version(::LoadLibraryExW(L"version.dll", nullptr, SearchSystem32));
-    if (!version)
-        return;
-    const auto size = Proc<SizeFn>(version.get(), "GetFileVersionInfoSizeW");
-    const auto info = Proc<InfoFn>(version.get(), "GetFileVersionInfoW");
-    const auto query = Proc<QueryFn>(version.get(), "VerQueryValueW");
-    wchar_t exe[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    DWORD ignored = 0;
-    const DWORD bytes = size(exe, &ignored);
-    // From the process heap: operator new would link the C++ runtime's exception support into the floor.
-    const MemoryHandle block(::HeapAlloc(::GetProcessHeap(), 0, bytes ? bytes : 1));
-    void* data = nullptr;
-    UINT length = 0;
-    if (block && bytes && info(exe, 0, bytes, block.get()))
-        query(block.get(), L"\\", &data, &length);
+    HMODULE self = ::GetModuleHandleW(nullptr);
+    HRSRC found =
+        ::FindResourceW(self, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16)); // RT_VERSION
+    HGLOBAL loaded = found ? ::LoadResource(self, found) : nullptr;
+    if (loaded)
+        ::LockResource(loaded);
 }
 
 void InitStandardControls()
@@ -382,15 +366,11 @@ void Window::Check(HWND hwnd, const AText& programFiles)
 
     struct Component
     {
-        const wchar_t* Name;
-        const char* ClassKey;
-        const wchar_t* ClassId;
         const char* File;
+        const char* ClassId;
     } const components[] = {
-        {L"plotwing2.ocx", "CLSID\\{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}\\InprocServer32",
-         L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}", "plotwing2.ocx"},
-        {L"lexgrid4b.dll", "CLSID\\{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}\\InprocServer32",
-         L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}", "lexgrid4b.dll"},
+        {"plotwing2.ocx", "{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}"},
+        {"lexgrid4b.dll", "{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"},
     };
     WText report;
     for (int i = 0; i < 74; ++i)
@@ -400,11 +380,15 @@ void Window::Check(HWND hwnd, const AText& programFiles)
     for (int i = 0; i < 2; ++i)
     {
         const Component& c = components[i];
-        const AText registered = RegText(HKEY_CLASSES_ROOT, c.ClassKey, nullptr);
+        AText classKey;
+        classKey += "CLSID\\";
+        classKey += c.ClassId;
+        classKey += "\\InprocServer32";
+        const AText registered = RegText(HKEY_CLASSES_ROOT, classKey.Data, nullptr);
         const WText registeredWide = Wide(registered.Data);
         WText line;
         line += L"CLSID : ";
-        line += c.ClassId;
+        line += Wide(c.ClassId).Data;
         line += L" : ";
         line += registeredWide.Data;
         Log(LogPath, line.Data);
@@ -415,7 +399,7 @@ void Window::Check(HWND hwnd, const AText& programFiles)
             longPath = AText();
         const WText longWide = Wide(longPath.Data);
         report += L"\r\n・";
-        report += c.Name;
+        report += Wide(c.File).Data;
         report += L" → ";
         report += longWide.Data;
 
@@ -524,11 +508,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
                           frame.bottom - frame.top, nullptr, nullptr, instance, &window);
     if (!hwnd)
         return 1;
-    if (g_options.Icon)
-    {
-        ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(window.BigIcon.get()));
-        ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(window.SmallIcon.get()));
-    }
     ::ShowWindow(hwnd, showCommand);
     ::UpdateWindow(hwnd);
     MSG msg;

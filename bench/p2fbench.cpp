@@ -28,11 +28,20 @@ double Now()
     return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+double Quantile(std::vector<double> values, double q)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const double at = q * static_cast<double>(values.size() - 1);
+    const size_t low = static_cast<size_t>(at);
+    const size_t high = std::min(low + 1, values.size() - 1);
+    return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
+}
+
 double Median(std::vector<double> values)
 {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0.0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+    return Quantile(std::move(values), 0.5);
 }
 
 struct FindArgs
@@ -141,17 +150,6 @@ std::vector<Series> StartRounds(int runs, const std::vector<std::wstring>& comma
         }
     }
     return series;
-}
-
-double Quantile(std::vector<double> values, double q)
-{
-    if (values.empty())
-        return 0.0;
-    std::sort(values.begin(), values.end());
-    const double at = q * static_cast<double>(values.size() - 1);
-    const size_t low = static_cast<size_t>(at);
-    const size_t high = std::min(low + 1, values.size() - 1);
-    return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
 }
 
 // Per round, `a` against `b` of the same round: their ratios or differences.
@@ -298,24 +296,22 @@ std::string Value(double value, const char* unit)
     return text;
 }
 
-// One row: the tool, the bare-window floor (when measured) and the same-work floor, each ratio, and the
-// verdict on the ratio to the same-work floor.
-void Row(const char* what, const char* unit, double tool, double bare, double work, double target)
+// One row: the tool, the bare-window floor (when measured) and the same-work floor, each ratio, and,
+// when the row has a target, the verdict on the ratio to the same-work floor.
+void Row(const char* what, const char* unit, double tool, double bare, double work, double target = 0)
 {
     const double workRatio = work > 0 ? tool / work : 0;
-    char bareRatio[16] = "";
+    char bareRatio[16] = "", goal[16] = "";
     if (bare > 0)
         std::snprintf(bareRatio, sizeof bareRatio, "%.2f", tool / bare);
-    std::printf("| %-26s | %13s | %13s | %5s | %13s | %5.2f | <= %.2f   | %-7s |\n", what,
+    if (target > 0)
+        std::snprintf(goal, sizeof goal, "<= %.2f", target);
+    std::printf("| %-26s | %13s | %13s | %5s | %13s | %5.2f | %-9s | %-7s |\n", what,
                 Value(tool, unit).c_str(), Value(bare, unit).c_str(), bareRatio, Value(work, unit).c_str(),
-                workRatio, target, workRatio <= target ? "met" : "MISSED");
-}
-// A row without a target: the same columns, no verdict.
-void InfoRow(const char* what, const char* unit, double tool, double bare, double work)
-{
-    std::printf("| %-26s | %13s | %13s | %5.2f | %13s | %5.2f | %-9s | %-7s |\n", what,
-                Value(tool, unit).c_str(), Value(bare, unit).c_str(), bare > 0 ? tool / bare : 0,
-                Value(work, unit).c_str(), work > 0 ? tool / work : 0, "", "");
+                workRatio, goal,
+                target <= 0           ? ""
+                : workRatio <= target ? "met"
+                                      : "MISSED");
 }
 } // namespace
 
@@ -409,8 +405,8 @@ int wmain(int argc, wchar_t** argv)
     Row("start-up to report shown", "ms", Median(toolRuns.Ms), Median(bareRuns.Ms), Median(workRuns.Ms),
         1.10);
     Row("peak working set", "KiB", Median(toolRuns.KiB), Median(bareRuns.KiB), Median(workRuns.KiB), 1.10);
-    InfoRow("peak private memory", "KiB", Median(toolRuns.PrivateKiB), Median(bareRuns.PrivateKiB),
-            Median(workRuns.PrivateKiB));
+    Row("peak private memory", "KiB", Median(toolRuns.PrivateKiB), Median(bareRuns.PrivateKiB),
+        Median(workRuns.PrivateKiB));
     Row("one check (CheckComponent)", "ms", check, 0, checkFloor, 1.5);
     const long long size = FileSize(tool);
     std::printf("| %-26s | %9lld KiB | %9lld KiB | %5s | %9lld KiB | %5s | <= 600 KB | %-7s |\n", "exe size",

@@ -116,7 +116,7 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
         !::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof tag))
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
     if ((tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        standard.Directory || standard.NumberOfLinks > 1)
+        standard.NumberOfLinks > 1)
         throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
     return cTextStream(std::move(file));
 }

@@ -76,11 +76,19 @@ std::optional<cVersionBlock::Node> cVersionBlock::Child(const Node& parent, std:
     return std::nullopt;
 }
 
+std::optional<cVersionBlock::Node> cVersionBlock::Root() const
+{
+    std::optional<Node> root = ReadNode(0, m_bytes.size(), false);
+    if (!root || root->Key != L"VS_VERSION_INFO")
+        return std::nullopt;
+    return root;
+}
+
 std::optional<VS_FIXEDFILEINFO> cVersionBlock::FixedInfo() const
 {
-    const std::optional<Node> root = ReadNode(0, m_bytes.size(), false);
+    const std::optional<Node> root = Root();
     VS_FIXEDFILEINFO fixed{};
-    if (!root || root->Key != L"VS_VERSION_INFO" || root->ValueBytes < sizeof fixed)
+    if (!root || root->ValueBytes < sizeof fixed)
         return std::nullopt;
     std::memcpy(&fixed, m_bytes.data() + root->Value, sizeof fixed);
     if (fixed.dwSignature != 0xFEEF04BD)
@@ -90,10 +98,8 @@ std::optional<VS_FIXEDFILEINFO> cVersionBlock::FixedInfo() const
 
 std::optional<std::wstring> cVersionBlock::StringValue(std::wstring_view table, std::wstring_view name) const
 {
-    const std::optional<Node> root = ReadNode(0, m_bytes.size(), false);
-    if (!root || root->Key != L"VS_VERSION_INFO")
-        return std::nullopt;
-    const std::optional<Node> files = Child(*root, L"StringFileInfo", false);
+    const std::optional<Node> root = Root();
+    const std::optional<Node> files = root ? Child(*root, L"StringFileInfo", false) : std::nullopt;
     const std::optional<Node> strings = files ? Child(*files, table, true) : std::nullopt;
     const std::optional<Node> value = strings ? Child(*strings, name, true) : std::nullopt;
     if (!value)

@@ -28,6 +28,8 @@ private:
         size_t Children;
     };
     std::optional<Node> ReadNode(size_t at, size_t limit, bool textValue) const;
+    // The block's outermost node, when it is a version block at all.
+    std::optional<Node> Root() const;
     std::optional<Node> Child(const Node& parent, std::wstring_view key, bool textValue) const;
     WORD Word(size_t at) const;
 

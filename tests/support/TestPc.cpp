@@ -1,4 +1,5 @@
 #include "tests/support/TestPc.h"
+#include "app/cComponent.h"
 
 eMachine MachineKind(bool markerPresent, const wchar_t* throwawayVariable)
 {
@@ -93,9 +94,8 @@ void cTestPc::Clean()
     _wsystem((ShellFolder(CSIDL_SYSTEM) + L"\\taskkill.exe /f /im regsvr32.exe >nul 2>&1").c_str());
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KOVA");
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kova_Mapping_K.K.");
-    for (const wchar_t* clsid :
-         {L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}", L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"})
-        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid).c_str());
+    for (const cComponent& component : {MapControl, LookupLibrary})
+        ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + component.ClassId).c_str());
     std::error_code ignored;
     fs::remove_all(ProductFolder(), ignored);
     fs::remove(LogPath(), ignored);
