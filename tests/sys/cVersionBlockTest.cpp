@@ -18,4 +18,8 @@ TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndACutOrDamagedOneAsMissing)
     // The root's length runs past any cut: nothing inside a cut may be read as if whole.
     for (size_t n = 0; n < bytes.size(); ++n)
         EXPECT_FALSE(cVersionBlock(std::string_view(bytes).substr(0, n)).FixedInfo()) << n;
+    // Whole but under another root name ("XS_VERSION_INFO"): not a version block.
+    bytes[6] = 'X';
+    EXPECT_FALSE(cVersionBlock(bytes).FixedInfo() ||
+                 cVersionBlock(bytes).StringValue(L"041104B0", L"ProductName"));
 }
