@@ -11,6 +11,29 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer prompts while a prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# The tool is a 32-bit program, and its tests run it under Wine's 32-bit loader. Some virtual machines run
+# 64-bit user code only: there the loader fails with "Exec format error" and no 32-bit x86 code can run,
+# in Wine's WoW64 mode neither. On such a machine the tests run a 64-bit build of the same sources under
+# 64-bit Wine (P2F_TEST_ARCH=x86_64); the shipped 32-bit exe is still built, import-checked and checked for
+# reproducibility, but not run. Call after scripts/setup.
+p2f_detect_arch() {
+    if [[ -z ${P2F_TEST_ARCH:-} ]]; then
+        if /usr/lib/wine/wine --version >/dev/null 2>&1; then P2F_TEST_ARCH=i686; else P2F_TEST_ARCH=x86_64; fi
+    fi
+    export P2F_TEST_ARCH
+    P2F_TOOLCHAIN=$P2F_ROOT/cmake/$P2F_TEST_ARCH-w64-mingw32.cmake
+    if [[ $P2F_TEST_ARCH == x86_64 ]]; then
+        echo "note: this machine cannot run 32-bit x86 code; the tests run a 64-bit build of the same sources" \
+            "under 64-bit Wine, and the shipped 32-bit exe is built and checked but not run"
+        # Debian's wine wrapper always picks the 32-bit loader when it is installed.
+        local bin=$P2F_BUILD/wine64-bin
+        mkdir -p "$bin"
+        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/wine"
+        chmod +x "$bin/wine"
+        export PATH=$bin:$PATH
+    fi
+}
+
 # p2f_configure FOLDER TOOLCHAIN_FILE [cmake option...]: a release build folder for that toolchain.
 p2f_configure() {
     local dir=$1 toolchain=$2
@@ -28,8 +51,10 @@ p2f_compile() {
         { grep -B2 -A12 -m5 'error' "$dir/build.log" || tail -40 "$dir/build.log"; return 1; }
 }
 
+# Builds everything into $P2F_BUILD for the architecture the tests can run (p2f_detect_arch).
 p2f_build() {
-    p2f_configure "$P2F_BUILD" "$P2F_ROOT/cmake/i686-w64-mingw32.cmake"
+    p2f_detect_arch
+    p2f_configure "$P2F_BUILD" "$P2F_TOOLCHAIN"
     p2f_compile "$P2F_BUILD"
 }
 
@@ -62,7 +87,7 @@ p2f_make_prefix() {
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
     export WINEPREFIX=$prefix
-    wineboot -i >/dev/null 2>&1
+    wine wineboot -i >/dev/null 2>&1
     wineserver -w
     # Shell folders are links into the Linux home; make them real so files stay inside the prefix.
     local user_dir
@@ -92,8 +117,10 @@ p2f_warm_prefix() {
 # A PC with the map product's edition W3 installed (ini files included) and both components in
 # place but registered at an older copy: the state the tool is meant to repair.
 p2f_seed_demo_pc() {
-    local drive=$WINEPREFIX/drive_c pf
-    pf=$drive/"Program Files (x86)"
+    # A 64-bit test build sees the 64-bit Program Files, registry view and regsvr32.
+    local drive=$WINEPREFIX/drive_c pf pfw='C:\Program Files (x86)' view=32 regsvr32='C:\windows\syswow64\regsvr32.exe'
+    [[ $P2F_TEST_ARCH == x86_64 ]] && pfw='C:\Program Files' view=64 regsvr32='C:\windows\system32\regsvr32.exe'
+    pf=$drive/${pfw#C:\\}
     mkdir -p "$pf/kovamap/common" "$pf/kovamap/search" "$pf/kovamap/data" "$drive/kovamap_old"
     cp "$P2F_BUILD/fixtures/fixture_control.dll" "$pf/kovamap/common/plotwing2.ocx"
     cp "$P2F_BUILD/fixtures/fixture_lookup.dll" "$pf/kovamap/common/lexgrid4b.dll"
@@ -101,12 +128,12 @@ p2f_seed_demo_pc() {
     cp "$P2F_BUILD/fixtures/fixture_lookup.dll" "$drive/kovamap_old/lexgrid4b.dll"
     : >"$pf/kovamap/data/normalize.dat"
     # The edition's own ini files, in code page 932 with CR LF, as the map product writes them.
-    printf '[Plotwing]\r\nMapPackage=全国道路地図2024\r\n[SearchCtrl]\r\nSearchIni=C:\\Program Files (x86)\\kovamap\\search\\\r\n' |
+    printf '[Plotwing]\r\nMapPackage=全国道路地図2024\r\n[SearchCtrl]\r\nSearchIni=%s\\kovamap\\search\\\r\n' "$pfw" |
         iconv -f utf-8 -t cp932 >"$pf/kovamap/cartoriaw3.ini"
-    printf '[SEARCHDATA]\r\nCHOMOKUDAT=C:\\Program Files (x86)\\kovamap\\data\\chomoku.dat\r\nPINPOINTDAT=C:\\Program Files (x86)\\kovamap\\data\\pinpoint.dat\r\nNORMARIZE=C:\\Program Files (x86)\\kovamap\\data\\normalize.dat\r\n' |
+    printf '[SEARCHDATA]\r\nCHOMOKUDAT=%s\\kovamap\\data\\chomoku.dat\r\nPINPOINTDAT=%s\\kovamap\\data\\pinpoint.dat\r\nNORMARIZE=%s\\kovamap\\data\\normalize.dat\r\n' "$pfw" "$pfw" "$pfw" |
         iconv -f utf-8 -t cp932 >"$pf/kovamap/search/search.ini"
-    wine reg add 'HKLM\SOFTWARE\KOVA\CARTORIAW3' /v inifile /d 'C:\Program Files (x86)\kovamap\cartoriaw3.ini' /f /reg:32 >/dev/null 2>&1
+    wine reg add 'HKLM\SOFTWARE\KOVA\CARTORIAW3' /v inifile /d "$pfw\kovamap\cartoriaw3.ini" /f /reg:$view >/dev/null 2>&1
     # An older copy registered where COM should no longer look: the state the tool repairs.
-    wine 'C:\windows\syswow64\regsvr32.exe' /s 'C:\kovamap_old\plotwing2.ocx' >/dev/null 2>&1
-    wine 'C:\windows\syswow64\regsvr32.exe' /s 'C:\kovamap_old\lexgrid4b.dll' >/dev/null 2>&1
+    wine "$regsvr32" /s 'C:\kovamap_old\plotwing2.ocx' >/dev/null 2>&1
+    wine "$regsvr32" /s 'C:\kovamap_old\lexgrid4b.dll' >/dev/null 2>&1
 }
