@@ -10,12 +10,18 @@ std::wstring cComponentLookup::RegisteredText(const std::wstring& classId)
     return registry.GetString();
 }
 
+bool cComponentLookup::IsNetworkPath(const std::wstring& path)
+{
+    // Windows takes either slash as a separator: //server/share and \\/server are UNC paths as well.
+    const auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    return path.size() >= 2 && slash(path[0]) && slash(path[1]);
+}
+
 std::wstring cComponentLookup::LongForm(const std::wstring& registeredText)
 {
     // HKEY_CLASSES_ROOT includes the user's own classes, which unelevated programs can write: an elevated
     // tool must not reach out to a network path named there. Such a path is never the expected local one.
-    const auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    if (registeredText.size() >= 2 && slash(registeredText[0]) && slash(registeredText[1]))
+    if (IsNetworkPath(registeredText))
         return {};
     return cPathForm::Long(registeredText);
 }

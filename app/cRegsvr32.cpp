@@ -30,7 +30,7 @@ cRegistrationOutcome cRegsvr32::Register(const std::wstring& expectedPath, const
                                              std::to_wstring(*exitCode) + L"）");
     // Exit code 0 says only that the file's own registration ran: the repair happened only when COM now
     // finds the component where it belongs.
-    const std::wstring registered = cComponentLookup::RegisteredText(classId);
+    const std::wstring registered = RegisteredText(classId);
     if (!cCheckReport::SamePath(cComponentLookup::LongForm(registered), expectedPath))
         return cRegistrationOutcome::Failure(
             L"regsvr32.exe は正常に終了しましたが、参照位置が変わっていません（現在の参照位置：" +
@@ -101,6 +101,11 @@ cRegsvr32::eWait cRegsvr32::Wait(HANDLE process)
     if (!wasDisabled)
         ::EnableWindow(m_owner, TRUE);
     return result;
+}
+
+std::wstring cRegsvr32::RegisteredText(const std::wstring& classId) const
+{
+    return cComponentLookup::RegisteredText(classId);
 }
 
 std::optional<DWORD> cRegsvr32::ExitCode(HANDLE process) const

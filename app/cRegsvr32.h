@@ -57,6 +57,8 @@ protected:
     virtual std::optional<HANDLE> Start(const std::wstring& program, const std::wstring& parameter);
     virtual eWait Wait(HANDLE process);
     virtual std::optional<DWORD> ExitCode(HANDLE process) const;
+    // Where COM finds the class after regsvr32 ended: the registry's text, as the check reads it.
+    virtual std::wstring RegisteredText(const std::wstring& classId) const;
 
     cShellExecuteEx m_launcher;
 

@@ -4,7 +4,6 @@
 #include "sys/cPathForm.h"
 #include "sys/cScreenDC.h"
 #include "tests/support/TestPc.h"
-#include <regex>
 
 namespace
 {
@@ -28,12 +27,6 @@ struct cForm : MainForm
         return Fail ? throw cAppError(53, L"説明", L"Test") : MainForm::GetRegisteredPath(id);
     }
 };
-
-// The log with each entry's "yyyy/mm/dd hh:nn:ss" stamp left out.
-std::wstring Log()
-{
-    return std::regex_replace(cTestPc::Log(), std::wregex(LR"((^|\n)\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)"), L"$1");
-}
 } // namespace
 
 // The tool's real window, hidden, on a PC the test sets up.
@@ -46,6 +39,8 @@ protected:
         m_form.emplace();
     }
     void Open() { ASSERT_TRUE(m_form->Create(SW_HIDE, false)); }
+    // The log with each entry's stamp of this test's time left out.
+    std::wstring Log() const { return WithoutStamps(cTestPc::Log(), m_since); }
     std::wstring Report() const { return WindowText(m_form->Text1()); }
     std::wstring Last(const std::wstring& from) const { return Report().substr(Report().rfind(from)); }
     std::wstring ReportAndReset() const
@@ -66,6 +61,7 @@ protected:
             }
     }
 
+    const SYSTEMTIME m_since = LocalNow();
     cTestPc m_pc;
     std::optional<cForm> m_form;
 };
@@ -160,6 +156,19 @@ TEST_F(MainFormTest, ReportsStackTheForceBoxSwitchesResetAndAMissingEditionClear
     Press(m_form->Command2());
     EXPECT_EQ(NotInstalled + Changing + L"|" + WindowText(m_form->Hwnd()) + L"|" + Done + L"|64",
               Report() + L"|" + m_form->Boxes.at(0));
+}
+
+TEST_F(MainFormTest, AFolderWhereAComponentsFileBelongsIsMissingAndNeverRegistered)
+{
+    InstallBoth(L"old\\");
+    cTestPc::Register(LookupLibrary.ClassId, cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");
+    ASSERT_TRUE(fs::remove(cTestPc::ExpectedControl()) && fs::create_directory(cTestPc::ExpectedControl()));
+    Open();
+    EXPECT_EQ(L"・このＰＣでは再設定の必要はありません。|off",
+              Last(L"・このＰＣ") + ReportAndReset().substr(Report().size()));
+    Press(m_form->Check1());
+    Press(m_form->Command2());
+    EXPECT_EQ(Changing + L"\r\n・lexgrid4b.dll → " + Done, Last(Changing)) << "forced, the folder is skipped";
 }
 
 TEST_F(MainFormTest, RepairRegistersBothAtTheirShortFormsAndTheNextCheckFindsThePcSetUp)

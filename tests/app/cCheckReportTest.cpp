@@ -1,6 +1,7 @@
 #include "app/cRepairReport.h"
+#include "app/cReportBox.h"
 #include "app/cStartup.h"
-#include <gtest/gtest.h>
+#include "tests/support/TestPc.h"
 
 namespace
 {
@@ -61,4 +62,32 @@ TEST(cStartupTest, LogGoesOnTheDesktopNamedByTheVersionAndNowhereWithoutOne)
     EXPECT_EQ(L"C:\\plwg2reg2103.log", cStartup::LogPath(L"C:\\", 2, 10, 3));
     EXPECT_EQ(L"", cStartup::LogPath(L"", 2, 0, 0)) << "the drive's root";
     EXPECT_EQ(L"C:\\PF\\kovamap\\common\\a.ocx", cStartup::ExpectedPath(L"C:\\PF", L"a.ocx"));
+}
+
+// A new report goes below the last one wherever the user left the caret or a selection, and stays in view.
+TEST(cReportBoxTest, AppendsAtTheEndWhateverIsSelectedAndReplaceTakesTheWholeText)
+{
+    HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP | ES_MULTILINE, 0, 0, 99, 99, nullptr, nullptr,
+                                  nullptr, nullptr);
+    const cAtEnd destroy{[edit] { ::DestroyWindow(edit); }};
+    cReportBox box;
+    box.Attach(edit);
+    const std::tuple<std::wstring, int, int, std::wstring> rows[] = {
+        {L"", 0, 0, L"新"},
+        {L"古い\r\n報告", 0, 0, L"古い\r\n報告\r\n新"},
+        {L"古い\r\n報告", 1, 5, L"古い\r\n報告\r\n新"},
+        {L"古い\r\n報告", 0, -1, L"古い\r\n報告\r\n新"}};
+    for (const auto& [before, from, to, after] : rows)
+    {
+        ::SetWindowTextW(edit, before.c_str());
+        ::SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(from), to);
+        box.Append(L"新");
+        DWORD start = 0, end = 0;
+        ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(after + L"|" + std::to_wstring(after.size()) + L"-" + std::to_wstring(after.size()),
+                  box.Text() + L"|" + std::to_wstring(start) + L"-" + std::to_wstring(end))
+            << from << "-" << to;
+    }
+    box.Replace(L"置換");
+    EXPECT_EQ(L"置換", box.Text());
 }

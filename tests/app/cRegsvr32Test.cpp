@@ -9,10 +9,13 @@ namespace
 // The real steps, of which a test replaces one to bring its failure about.
 struct cSeamedRegsvr32 : cRegsvr32
 {
-    cSeamedRegsvr32() : cRegsvr32(nullptr) {}
-    std::optional<std::wstring> Folder;
+    explicit cSeamedRegsvr32(HWND owner = nullptr, DWORD timeoutMs = DefaultTimeoutMs)
+        : cRegsvr32(owner, timeoutMs)
+    {
+    }
+    std::optional<std::wstring> Folder, Registered;
     std::optional<std::optional<HANDLE>> Started;
-    bool NoExitCode = false;
+    std::optional<std::optional<DWORD>> Code;
     std::wstring Program;
 
     std::wstring SystemFolder() const override { return Folder.value_or(cRegsvr32::SystemFolder()); }
@@ -23,7 +26,11 @@ struct cSeamedRegsvr32 : cRegsvr32
     }
     std::optional<DWORD> ExitCode(HANDLE process) const override
     {
-        return NoExitCode ? std::nullopt : cRegsvr32::ExitCode(process);
+        return Code ? *Code : cRegsvr32::ExitCode(process);
+    }
+    std::wstring RegisteredText(const std::wstring& id) const override
+    {
+        return Registered ? *Registered : cRegsvr32::RegisteredText(id);
     }
     std::wstring Run(const std::wstring& path)
     {
@@ -60,8 +67,54 @@ TEST(cRegsvr32Test, AFailingExitCodeOrAnUnreadableOneIsAFailure)
     cSeamedRegsvr32 failing, unreadable;
     EXPECT_EQ(L"regsvr32.exe がエラーで終了しました（終了コード 5）",
               failing.Run(cTestPc::ExpectedControl()));
-    unreadable.NoExitCode = true;
+    unreadable.Code.emplace(std::nullopt);
     EXPECT_EQ(L"regsvr32.exe の終了コードを取得できませんでした", unreadable.Run(cTestPc::ExpectedControl()));
+}
+
+namespace
+{
+// A process that has ended, and one that never ends.
+const cHandle Ended(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
+    Running(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+} // namespace
+
+TEST(cRegsvr32Test, TheWaitGivesTheOwnerWindowBackEnabledOrDisabledAsItFoundIt)
+{
+    for (const BOOL enabled : {TRUE, FALSE})
+        for (const HANDLE process : {Ended.Get(), Running.Get()})
+        {
+            HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr,
+                                           nullptr);
+            const cAtEnd destroy{[owner] { ::DestroyWindow(owner); }};
+            ::EnableWindow(owner, enabled);
+            cSeamedRegsvr32 one(owner, 20);
+            one.Started.emplace(process);
+            one.Run(L"C:\\x.ocx");
+            EXPECT_EQ(enabled, ::IsWindowEnabled(owner))
+                << "enabled " << enabled << ", ended " << (process == Ended.Get());
+        }
+}
+
+// After exit code 0 the file COM finds is compared as the check compares it: letter case and 8.3 form aside.
+TEST(cRegsvr32Test, ExitCodeZeroIsASuccessOnlyWhenComNowFindsTheExpectedFile)
+{
+    const cTempFolder temp;
+    const std::wstring onDisk = temp / L"KovaMap\\Common\\plotwing2.ocx";
+    ASSERT_TRUE(WriteBytes(onDisk, "x"));
+    const std::wstring moved =
+        L"regsvr32.exe は正常に終了しましたが、参照位置が変わっていません（現在の参照位置：";
+    const std::pair<std::wstring, std::wstring> rows[] = {{onDisk, L"succeeded"},
+                                                          {cPathForm::Short(onDisk), L"succeeded"},
+                                                          {temp / L"old.ocx", moved + temp / L"old.ocx）"},
+                                                          {L"", moved + L"）"}};
+    for (const auto& [registered, outcome] : rows)
+    {
+        cSeamedRegsvr32 regsvr32;
+        regsvr32.Started.emplace(Ended.Get());
+        regsvr32.Code.emplace(0);
+        regsvr32.Registered = registered;
+        EXPECT_EQ(outcome, regsvr32.Run(temp / L"kovamap\\common\\plotwing2.ocx")) << registered;
+    }
 }
 
 TEST(cComponentLookupTest, LongFormOfAnExistingLocalFileOnlyNeverOfAServersName)
@@ -74,4 +127,8 @@ TEST(cComponentLookupTest, LongFormOfAnExistingLocalFileOnlyNeverOfAServersName)
     // A server's name is never handed to the file system, nor a local file named like one.
     EXPECT_EQ(L"|", cComponentLookup::LongForm(L"\\\\nohost.invalid\\s\\x.ocx") + L"|" +
                         cComponentLookup::LongForm(L"\\\\?\\" + file));
+    for (const wchar_t* server : {L"\\\\s\\x", L"//s/x.ocx", L"\\/s\\x", L"/\\s/x", L"//"})
+        EXPECT_TRUE(cComponentLookup::IsNetworkPath(server)) << server;
+    for (const wchar_t* local : {L"C:/s/x.ocx", L"\\s\\x", L"/s/x", L"s//x", L"/", L""})
+        EXPECT_FALSE(cComponentLookup::IsNetworkPath(local)) << local;
 }

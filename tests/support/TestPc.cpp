@@ -1,5 +1,6 @@
 #include "tests/support/TestPc.h"
 #include "app/cComponent.h"
+#include <cwchar>
 
 eMachine MachineKind(bool markerPresent, const wchar_t* throwawayVariable)
 {
@@ -49,6 +50,35 @@ std::wstring TestFolder()
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     return fs::path(path).parent_path().wstring() + L"\\";
+}
+
+SYSTEMTIME LocalNow()
+{
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return now;
+}
+
+std::wstring WithoutStamps(std::wstring text, const SYSTEMTIME& since, const std::wstring& mark)
+{
+    const auto seconds = [](const SYSTEMTIME& time) {
+        FILETIME file{};
+        ::SystemTimeToFileTime(&time, &file);
+        return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32 | file.dwLowDateTime) / 10000000;
+    };
+    for (ULONGLONG second = seconds(since); second <= seconds(LocalNow()); ++second)
+    {
+        const ULONGLONG ticks = second * 10000000;
+        const FILETIME file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        SYSTEMTIME t{};
+        ::FileTimeToSystemTime(&file, &t);
+        wchar_t stamp[24] = {};
+        std::swprintf(stamp, 24, L"%04u/%02u/%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                      t.wMinute, t.wSecond);
+        for (size_t at = text.find(stamp); at != std::wstring::npos; at = text.find(stamp, at + mark.size()))
+            text.replace(at, 19, mark);
+    }
+    return text;
 }
 
 void cTestPc::RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath)

@@ -32,6 +32,10 @@ std::string ReadBytes(const fs::path& path);
 bool WriteBytes(const fs::path& path, const std::string& bytes); // making its folders
 std::wstring ShellFolder(int csidl);
 std::wstring TestFolder(); // with its backslash: the built tool and the fixtures lie there
+SYSTEMTIME LocalNow();
+// `text` with each "yyyy/mm/dd hh:nn:ss" stamp of a second from `since` to now replaced by `mark`: a stamp
+// in another form, or of another time, stays and fails the comparison.
+std::wstring WithoutStamps(std::wstring text, const SYSTEMTIME& since, const std::wstring& mark = L"");
 
 // Runs `Undo` when it goes, whatever the test did.
 struct cAtEnd
