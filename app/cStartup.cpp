@@ -11,5 +11,9 @@ std::wstring cStartup::LogPath(const std::wstring& desktop, unsigned major, unsi
 
 std::wstring cStartup::ExpectedPath(const std::wstring& programFiles, const std::wstring& fileName)
 {
+    // Without a Program Files folder the path would lie under the current drive's root, where any user can
+    // create folders, and an elevated regsvr32 would register whatever was put there.
+    if (programFiles.empty())
+        return {};
     return mShlwVB::AddBackslash(programFiles) + L"kovamap\\common\\" + fileName;
 }

@@ -9,6 +9,7 @@ public:
     // without a desktop, as the path would then name the drive's root.
     static std::wstring LogPath(const std::wstring& desktop, unsigned major, unsigned minor,
                                 unsigned revision);
-    // A component's file in the map product's folder under Program Files.
+    // A component's file in the map product's folder under Program Files; the empty text without one, which
+    // no file answers to.
     static std::wstring ExpectedPath(const std::wstring& programFiles, const std::wstring& fileName);
 };

@@ -5,8 +5,10 @@
 
 std::wstring cSpecialFolder::GetSpecialFolder(long enmFolder) const
 {
-    // The shell function assumes room for MAX_PATH characters.
-    std::string buffer(MAX_PATH, '\0');
-    ::SHGetSpecialFolderPathA(nullptr, buffer.data(), static_cast<int>(enmFolder), FALSE);
-    return strconv::UpToFirstNul(strconv::ToWide(buffer));
+    // The wide function: the ANSI one turns a character code page 932 lacks (a user named 𠮷田) into "?",
+    // naming a folder that does not exist. The shell assumes room for MAX_PATH characters.
+    std::wstring buffer(MAX_PATH, L'\0');
+    if (!::SHGetSpecialFolderPathW(nullptr, buffer.data(), static_cast<int>(enmFolder), FALSE))
+        return {};
+    return strconv::UpToFirstNul(buffer);
 }

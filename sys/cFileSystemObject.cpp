@@ -13,6 +13,26 @@ bool IsSlash(wchar_t c)
     return c == L'\\' || c == L'/';
 }
 
+[[noreturn]] void ThrowFileError(DWORD error, const wchar_t* source);
+
+// A cloud file's filter fetches and keeps its data only for an ordinary open, not for one of the reparse
+// point itself: the placeholder is opened again so, and must still be the file that was inspected.
+cHandle OpenThroughFilter(const std::wstring& path, const cHandle& inspected)
+{
+    cHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        ThrowFileError(::GetLastError(), L"cFileSystemObject");
+    BY_HANDLE_FILE_INFORMATION was{}, is{};
+    if (!::GetFileInformationByHandle(inspected.Get(), &was) ||
+        !::GetFileInformationByHandle(file.Get(), &is) ||
+        was.dwVolumeSerialNumber != is.dwVolumeSerialNumber || was.nFileIndexHigh != is.nFileIndexHigh ||
+        was.nFileIndexLow != is.nFileIndexLow)
+        throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
+    return file;
+}
+
 [[noreturn]] void ThrowFileError(DWORD error, const wchar_t* source)
 {
     // The numbers and texts a script runtime reports for the usual causes; others pass through.
@@ -102,9 +122,13 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
     // Windows refuses longer paths without the long-path opt-in; refuse them everywhere alike.
     if (path.size() >= MAX_PATH)
         throw cAppError::Standard(errnum::PathNotFound, L"cFileSystemObject");
-    // FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the file itself is opened, not followed.
-    cHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                               nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link planted at the file itself is opened, not followed. Other writers
+    // are let in: with FILE_APPEND_DATA alone every write lands at the end, so two logging programs (the
+    // window and the console program) lose no entry, and one entry is one write, never interleaved. Reading
+    // is asked for only because taking turns with a file lock needs it (cTextStream).
+    cHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               create ? OPEN_ALWAYS : OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
@@ -115,8 +139,25 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
     if (!::GetFileInformationByHandleEx(file.Get(), FileStandardInfo, &standard, sizeof standard) ||
         !::GetFileInformationByHandleEx(file.Get(), FileAttributeTagInfo, &tag, sizeof tag))
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
-    if ((tag.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        standard.NumberOfLinks > 1)
-        throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
-    return cTextStream(std::move(file));
+    switch (AppendTargetOf(tag.FileAttributes, tag.ReparseTag, standard.NumberOfLinks))
+    {
+    case eAppendTarget::File:
+        return cTextStream(std::move(file));
+    case eAppendTarget::Placeholder:
+        return cTextStream(OpenThroughFilter(path, file));
+    case eAppendTarget::Elsewhere:
+        break;
+    }
+    throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
+}
+
+cFileSystemObject::eAppendTarget cFileSystemObject::AppendTargetOf(unsigned long attributes,
+                                                                   unsigned long reparseTag,
+                                                                   unsigned long links)
+{
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || links > 1)
+        return eAppendTarget::Elsewhere;
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return eAppendTarget::File;
+    return IsReparseTagNameSurrogate(reparseTag) ? eAppendTarget::Elsewhere : eAppendTarget::Placeholder;
 }

@@ -22,8 +22,18 @@ public:
     // Creates that one folder; throws cAppError when it cannot.
     void CreateFolder(const std::wstring& path) const;
     // Opens `path` for appending ANSI text (only ForAppending with TristateFalse is supported);
-    // throws cAppError when it cannot be opened. A reparse point or a file with more than one
-    // hard link is refused: the tool runs elevated and the log lies in a folder others can write.
+    // throws cAppError when it cannot be opened, or when the write could land elsewhere (AppendTargetOf).
     cTextStream OpenTextFile(const std::wstring& path, int ioMode = ForReading, bool create = false,
                              int format = TristateFalse) const;
+
+    // What an append to a file would write into, judged from its attributes, reparse tag and link count.
+    // The tool runs elevated and its log lies in a folder others can write, where a link may be planted.
+    enum class eAppendTarget
+    {
+        File,        // a file of its own
+        Placeholder, // a reparse point that names no other file, such as a cloud file kept in OneDrive
+        Elsewhere, // a folder, a symbolic link, junction or mount point, or a file with other names: refused
+    };
+    static eAppendTarget AppendTargetOf(unsigned long attributes, unsigned long reparseTag,
+                                        unsigned long links);
 };

@@ -1,5 +1,7 @@
 #include "log/cLogger.h"
+#include "sys/cFileSystemObject.h"
 #include "tests/support/TestPc.h"
+#include <thread>
 
 namespace
 {
@@ -68,4 +70,61 @@ TEST(cLoggerTest, HardLinkedOrOverlongLogIsNotWritten)
     ASSERT_TRUE(fs::create_directories(log));
     Logger(log + L"plwg2reg200.log", 0).InfoOut(L"long");
     EXPECT_FALSE(fs::exists(L"\\\\?\\" + log + L"plwg2reg200.log"));
+}
+
+// A link that sends the write elsewhere is refused; a cloud file (a OneDrive desktop) is no such link.
+TEST(cLoggerTest, OnlyWhatCanSendTheWriteElsewhereIsRefused)
+{
+    using T = cFileSystemObject::eAppendTarget;
+    constexpr DWORD file = FILE_ATTRIBUTE_ARCHIVE, reparse = file | FILE_ATTRIBUTE_REPARSE_POINT;
+    // Tags: cloud files 0x9000001A and 0x9000601A (OneDrive's), deduplicated data 0x80000013, symbolic
+    // link 0xA000000C, junction or mount point 0xA0000003.
+    const std::tuple<DWORD, DWORD, DWORD, T> rows[] = {
+        {file, 0, 1, T::File},
+        {reparse, 0x9000001A, 1, T::Placeholder},
+        {reparse | FILE_ATTRIBUTE_OFFLINE, 0x9000601A, 1, T::Placeholder},
+        {reparse, 0x80000013, 1, T::Placeholder},
+        {reparse, 0xA000000C, 1, T::Elsewhere},
+        {reparse, 0xA0000003, 1, T::Elsewhere},
+        {file, 0, 2, T::Elsewhere},
+        {reparse, 0x9000601A, 3, T::Elsewhere},
+        {FILE_ATTRIBUTE_DIRECTORY, 0, 1, T::Elsewhere}};
+    for (const auto& [attributes, tag, links, target] : rows)
+        EXPECT_EQ(target, cFileSystemObject::AppendTargetOf(attributes, tag, links))
+            << std::hex << attributes << " " << tag << " " << links;
+}
+
+TEST(cLoggerTest, ASymbolicLinkAtTheLogsPathIsNotWrittenThrough)
+{
+    const cTempFolder temp;
+    const std::wstring target = temp / L"target.txt", link = temp / L"link.log";
+    ASSERT_TRUE(WriteBytes(target, "secret\r\n"));
+    ::CreateSymbolicLinkW(link.c_str(), target.c_str(), 0);
+    const DWORD made = ::GetFileAttributesW(link.c_str());
+    if (made == INVALID_FILE_ATTRIBUTES || !(made & FILE_ATTRIBUTE_REPARSE_POINT))
+        GTEST_SKIP() << "no symbolic link can be made here (Wine 8 reports success and makes nothing)";
+    Logger(link, 0).InfoOut(L"planted");
+    EXPECT_EQ("secret\r\n", ReadBytes(target));
+}
+
+// The window and the console program may log at the same moment: no entry is lost, none is split.
+TEST(cLoggerTest, TwoWritersAtOnceLoseNoEntryAndSplitNone)
+{
+    const cTempFolder temp;
+    const std::wstring path = temp / L"both.log";
+    const SYSTEMTIME since = LocalNow();
+    const auto write = [&path](wchar_t who) {
+        cLogger logger = Logger(path, 0);
+        for (int i = 0; i < 500; ++i)
+            logger.InfoOut(who + std::wstring(L"地図\r\n") + who);
+    };
+    std::thread a(write, L'A'), b(write, L'B');
+    a.join();
+    b.join();
+    std::wstring text = WithoutStamps(strconv::ToWide(ReadBytes(path), 932), since, L"<T>");
+    size_t entries = 0;
+    for (const std::wstring entry : {L"<T>【INFO】A地図\r\nA\r\n", L"<T>【INFO】B地図\r\nB\r\n"})
+        for (size_t at = text.find(entry); at != std::wstring::npos; at = text.find(entry))
+            text.erase(at, entry.size()), ++entries;
+    EXPECT_EQ(L"1000|", std::to_wstring(entries) + L"|" + text);
 }

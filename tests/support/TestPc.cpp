@@ -81,6 +81,26 @@ std::wstring WithoutStamps(std::wstring text, const SYSTEMTIME& since, const std
     return text;
 }
 
+namespace
+{
+const wchar_t* const ShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+}
+
+cDesktopAt::cDesktopAt(const std::wstring& folder)
+{
+    fs::create_directories(folder);
+    ::RegGetValueW(HKEY_CURRENT_USER, ShellFolders, L"Desktop", RRF_RT_ANY | RRF_NOEXPAND, &m_type, m_old,
+                   &m_size);
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, L"Desktop", REG_SZ, folder.c_str(),
+                      static_cast<DWORD>(folder.size() * 2 + 2));
+}
+
+cDesktopAt::~cDesktopAt()
+{
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, L"Desktop", m_type, m_old, m_size);
+}
+
 void cTestPc::RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath)
 {
     const std::string data = Sjis(iniPath) + '\0';
@@ -98,6 +118,18 @@ void cTestPc::InstallW3(const std::wstring& ini, const std::string& bytes)
 {
     WriteIni(ini, bytes);
     RegisterEdition(L"SOFTWARE\\KOVA\\CARTORIAW3", ini);
+}
+
+void cTestPc::InstallBoth(const std::wstring& registeredIn)
+{
+    InstallW3();
+    for (const auto& [fixture, c] :
+         {std::pair{L"fixture_control.dll", MapControl}, {L"fixture_lookup.dll", LookupLibrary}})
+        for (const std::wstring folder : {L"common\\", registeredIn.c_str()})
+        {
+            Place(fixture, ProductFolder() + folder + c.Name);
+            Register(c.ClassId, ProductFolder() + folder + c.Name);
+        }
 }
 
 void cTestPc::Register(const std::wstring& clsid, const std::wstring& path)

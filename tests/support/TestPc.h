@@ -60,6 +60,18 @@ private:
     std::error_code m_ignored;
 };
 
+// Points the user's Desktop folder setting at `folder`, made first, for as long as it lives.
+class cDesktopAt
+{
+public:
+    explicit cDesktopAt(const std::wstring& folder);
+    ~cDesktopAt();
+
+private:
+    DWORD m_type = 0, m_size = MAX_PATH * 2;
+    wchar_t m_old[MAX_PATH] = {};
+};
+
 // The map product's edition, component files, class registrations and log: cleared on a throwaway machine.
 class cTestPc
 {
@@ -74,6 +86,8 @@ public:
     static void WriteIni(const std::wstring& path, const std::string& bytes);
     static void InstallW3(const std::wstring& ini = ProductFolder() + L"w3.ini",
                           const std::string& bytes = "");
+    // W3 installed and both files in place, each registered at an older copy or where it belongs.
+    static void InstallBoth(const std::wstring& registeredIn);
     static void Place(const std::wstring& fixture, const std::wstring& path)
     {
         WriteBytes(path, ReadBytes(TestFolder() + L"fixtures\\" + fixture));

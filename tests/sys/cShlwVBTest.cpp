@@ -58,20 +58,13 @@ TEST(cPathFormTest, PathsComeBackWholeBeyondTheFirstBuffer)
     EXPECT_LT(cPathForm::Short(file).size(), 256u);
 }
 
-TEST(cSpecialFolderTest, ALongJapaneseDesktopComesBackWhole)
+TEST(cSpecialFolderTest, ALongDesktopNamedOutsideCodePage932ComesBackWhole)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
     const cTempFolder temp;
-    std::wstring desktop = temp / L"地図のデスクトップ";
+    std::wstring desktop = temp / L"𠮷田のデスクトップ";
     while (desktop.size() < 180)
         desktop += L"\\folder0123";
-    ASSERT_TRUE(fs::create_directories(desktop));
-    const wchar_t* const key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-    DWORD type = 0, size = MAX_PATH * 2;
-    wchar_t old[MAX_PATH] = {};
-    ::RegGetValueW(HKEY_CURRENT_USER, key, L"Desktop", RRF_RT_ANY | RRF_NOEXPAND, &type, old, &size);
-    const cAtEnd putBack{[&] { ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", type, old, size); }};
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", REG_SZ, desktop.c_str(),
-                      static_cast<DWORD>(desktop.size() * 2 + 2));
+    const cDesktopAt moved(desktop);
     EXPECT_EQ(desktop, cSpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_));
 }
