@@ -1,17 +1,6 @@
 #include "app/MainForm.h"
-#include "app/cCheckReport.h"
-#include "app/cComponent.h"
-#include "app/cComponentLookup.h"
-#include "app/cRegsvr32.h"
-#include "app/cRepairReport.h"
-#include "app/cStartup.h"
-#include "catalogue/cCartoriaMapsRegister.h"
-#include "log/mDebug.h"
 #include "res/resource.h"
-#include "sys/cApplication.h"
-#include "sys/cPathForm.h"
 #include "sys/cScreenDC.h"
-#include "sys/mShlwVB.h"
 #include "sys/StrConv.h"
 #include "sys/WindowText.h"
 #include <utility>
@@ -207,54 +196,9 @@ void MainForm::CreateControls()
     ::SendMessageW(m_text1, EM_SETLIMITTEXT, 0, 0);
 }
 
-cLogger& MainForm::Logger()
-{
-    if (!m_logger)
-        m_logger = std::make_unique<cLogger>();
-    return *m_logger;
-}
-
-cSpecialFolder& MainForm::SpecialFolder()
-{
-    if (!m_specialFolder)
-        m_specialFolder = std::make_unique<cSpecialFolder>();
-    return *m_specialFolder;
-}
-
-cFileSystemObject& MainForm::FileSystem()
-{
-    if (!m_fileSystem)
-        m_fileSystem = std::make_unique<cFileSystemObject>();
-    return *m_fileSystem;
-}
-
 void MainForm::Form_Load()
 {
-    const std::wstring logPath =
-        cStartup::LogPath(SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_),
-                          cApplication::Major(), cApplication::Minor(), cApplication::Revision());
-    Logger().OutputPath(logPath);
-    Logger().AllowOutput(!logPath.empty());
-    Logger().AllowConsole(true);
-    if (mDebug::IsDebugMode())
-    {
-        Logger().OutputLevel(0);
-        Logger().DebugOut(L"-- Debug Start --");
-    }
-    else
-    {
-        Logger().OutputLevel(1);
-        Logger().InfoOut(L"-- Start --");
-    }
-    Logger().InfoOut(L"Application-Path : " + mShlwVB::AddBackslash(cApplication::Path()));
-    LogFolder(L"DeskTop-Path : ", cSpecialFolder::CSIDL_DESKTOP_);
-    LogFolder(L"System-Path : ", cSpecialFolder::CSIDL_SYSTEM_);
-    LogFolder(L"Program Files-Path : ", cSpecialFolder::CSIDL_PROGRAM_FILES_);
-
-    const std::wstring programFiles = SpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_PROGRAM_FILES_);
-    m_expectedControlPath = cStartup::ExpectedPath(programFiles, MapControl.Name);
-    m_expectedLookupPath = cStartup::ExpectedPath(programFiles, LookupLibrary.Name);
-
+    Start();
     ::SetWindowTextW(m_label1, L"Zelvioで使用するシステムファイルのレジストリ参照位置を再設定します。\r\n"
                                L"Zelvioを起動している場合は終了してください。\r\n"
                                L"再設定は管理者権限のあるユーザーで行ってください。");
@@ -283,7 +227,7 @@ void MainForm::Check1_Click()
 
 void MainForm::Form_Unload()
 {
-    Logger().InfoOut(mDebug::IsDebugMode() ? L"-- Debug End --" : L"-- End --");
+    Finish();
 }
 
 bool MainForm::ForceTicked() const
@@ -291,62 +235,11 @@ bool MainForm::ForceTicked() const
     return ::SendMessageW(m_check1, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-void MainForm::LogFolder(const wchar_t* label, long folder)
-{
-    Logger().InfoOut(label + mShlwVB::AddBackslash(SpecialFolder().GetSpecialFolder(folder)));
-}
-
 void MainForm::CheckComponent(bool ShowReport)
 {
-    try
-    {
-        const cCartoriaMapsRegister catalogue;
-        if (!catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
-        {
-            if (ShowReport)
-                m_reportBox.Replace(cCheckReport::NotInstalled);
-            Logger().InfoOut(m_reportBox.Text());
-            ::EnableWindow(m_command2, FALSE);
-            return;
-        }
-        const std::wstring controlPath = GetRegisteredPath(MapControl.ClassId);
-        const std::wstring lookupPath = GetRegisteredPath(LookupLibrary.ClassId);
-        const cCheckReport::Verdict verdict =
-            cCheckReport::VerdictOf(static_cast<ePathState>(ComparePath(controlPath, m_expectedControlPath)),
-                                    static_cast<ePathState>(ComparePath(lookupPath, m_expectedLookupPath)));
-        const std::wstring report = cCheckReport::Report(controlPath, lookupPath, verdict);
-        ::EnableWindow(m_command2, verdict.ResetEnabled);
-        if (ShowReport)
-            m_reportBox.Append(report);
-        Logger().InfoOut(report);
-    }
-    catch (...)
-    {
-        LogFailure(L"CheckComponent");
-    }
-}
-
-void MainForm::LogFailure(const wchar_t* procedure)
-{
-    // Called inside a catch block: the failure being handled is rethrown here to read it.
-    try
-    {
-        throw;
-    }
-    catch (const cAppError& e)
-    {
-        Logger().WarnOut(procedure, &e);
-    }
-    catch (const std::exception& e)
-    {
-        const cAppError error(-1, strconv::ToWide(e.what(), CP_UTF8), procedure);
-        Logger().WarnOut(procedure, &error);
-    }
-    catch (...)
-    {
-        const cAppError error(-1, L"unknown failure", procedure);
-        Logger().WarnOut(procedure, &error);
-    }
+    const cCheckOutcome outcome = Check(m_reportBox, ShowReport);
+    if (!outcome.Failure)
+        ::EnableWindow(m_command2, outcome.ResetEnabled);
 }
 
 void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, UINT type)
@@ -354,60 +247,9 @@ void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, 
     ::MessageBoxW(m_hwnd, text.c_str(), title.c_str(), type);
 }
 
-std::wstring MainForm::GetRegisteredPath(const std::wstring& classId)
-{
-    const std::wstring text = cComponentLookup::RegisteredText(classId);
-    Logger().InfoOut(L"CLSID : " + classId + L" : " + text);
-    return cComponentLookup::LongForm(text);
-}
-
-short MainForm::ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath)
-{
-    return static_cast<short>(cCheckReport::StateOf(registeredPath, expectedPath,
-                                                    [&] { return FileSystem().FileExists(expectedPath); }));
-}
-
-std::wstring MainForm::GetLongPath(const std::wstring& path)
-{
-    return cPathForm::Long(path);
-}
-
-std::wstring MainForm::GetShortPath(const std::wstring& path)
-{
-    return cPathForm::Short(path);
-}
-
 void MainForm::ChangeRegistry(bool ShowReport)
 {
-    try
-    {
-        cRepairReport section(m_reportBox.Text());
-        const cCartoriaMapsRegister catalogue;
-        if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
-        {
-            cRegsvr32 regsvr32(m_hwnd);
-            const bool forced = ForceTicked();
-            const struct
-            {
-                const cComponent& Component;
-                const std::wstring& Expected;
-            } components[] = {{MapControl, m_expectedControlPath}, {LookupLibrary, m_expectedLookupPath}};
-            for (const auto& [component, expected] : components)
-            {
-                const auto state =
-                    static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected));
-                if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced) ==
-                    eRegistrationChoice::Register)
-                    section.Add(component.Name, regsvr32.Register(expected, component.ClassId));
-            }
-        }
-        if (ShowReport)
-            m_reportBox.Replace(section.Text());
-        Logger().InfoOut(section.Text());
-        ShowMessage(section.BoxText(), WindowText(m_hwnd), MB_OK | section.BoxIcon());
-    }
-    catch (...)
-    {
-        LogFailure(L"ChangeRegistry");
-    }
+    const cRepairOutcome outcome = Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd);
+    if (outcome.Report)
+        ShowMessage(outcome.Report->BoxText(), WindowText(m_hwnd), MB_OK | outcome.Report->BoxIcon());
 }

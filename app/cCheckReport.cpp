@@ -18,12 +18,13 @@ ePathState cCheckReport::StateOf(const std::wstring& registeredPath, const std::
 cCheckReport::Verdict cCheckReport::VerdictOf(ePathState control, ePathState lookup)
 {
     if (control == ePathState::Correct && lookup == ePathState::Correct)
-        return {L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
+        return {eVerdict::SetUp, L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
     // One repairable component is enough: re-registering it helps even when the other file is missing.
     if (control == ePathState::Repairable || lookup == ePathState::Repairable)
-        return {L"・このＰＣは再設定する必要があります。\r\n　「再設定」ボタンをクリックしてください。",
+        return {eVerdict::RepairNeeded,
+                L"・このＰＣは再設定する必要があります。\r\n　「再設定」ボタンをクリックしてください。",
                 true};
-    return {L"・このＰＣでは再設定の必要はありません。", false};
+    return {eVerdict::CannotRepair, L"・このＰＣでは再設定の必要はありません。", false};
 }
 
 std::wstring cCheckReport::Report(const std::wstring& controlPath, const std::wstring& lookupPath,

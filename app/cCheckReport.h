@@ -11,6 +11,16 @@ enum class ePathState : short
     Missing = -1,   // it is missing or differs, and the expected file is not there
 };
 
+// What a check concluded: the verdict of an installed edition, or why there is none.
+enum class eVerdict
+{
+    SetUp,        // both components are registered where they belong
+    RepairNeeded, // re-registering can repair a component
+    CannotRepair, // a component is wrong and its file is missing: nothing to register
+    NotInstalled, // edition W3 of the map product is not installed
+    Failed,       // the check itself failed
+};
+
 // The check's decisions and texts, without a window: the path state, the verdict and the report.
 class cCheckReport
 {
@@ -20,6 +30,7 @@ public:
 
     struct Verdict
     {
+        eVerdict Kind;
         std::wstring Lines; // after the verdict title, CR LF between lines
         bool ResetEnabled;  // whether 「再設定」 can repair something
     };

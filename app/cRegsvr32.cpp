@@ -16,11 +16,11 @@ cRegistrationOutcome cRegsvr32::Register(const std::wstring& expectedPath, const
     if (!*process)
         return cRegistrationOutcome::Failure(
             L"regsvr32.exe の終了を確かめられませんでした（プロセスハンドルがありません）");
-    const eWait waited = Wait(*process);
-    if (waited == eWait::TimedOut)
+    const cModalWait::eWait waited = Wait(*process);
+    if (waited == cModalWait::eWait::TimedOut)
         return cRegistrationOutcome::Failure(L"regsvr32.exe が" + std::to_wstring(m_timeoutMs / 1000) +
                                              L"秒以内に終了しませんでした");
-    if (waited == eWait::Failed)
+    if (waited != cModalWait::eWait::Signalled)
         return cRegistrationOutcome::Failure(L"regsvr32.exe の終了を待てませんでした");
     const std::optional<DWORD> exitCode = ExitCode(*process);
     if (!exitCode)
@@ -70,37 +70,9 @@ std::optional<HANDLE> cRegsvr32::Start(const std::wstring& program, const std::w
     return m_launcher.ProcessHandle();
 }
 
-cRegsvr32::eWait cRegsvr32::Wait(HANDLE process)
+cModalWait::eWait cRegsvr32::Wait(HANDLE process)
 {
-    // Disabled, the window takes no input, so no handler can run again meanwhile; it still paints.
-    const BOOL wasDisabled = m_owner ? ::EnableWindow(m_owner, FALSE) : TRUE;
-    const ULONGLONG deadline = ::GetTickCount64() + m_timeoutMs;
-    eWait result = eWait::Failed;
-    for (;;)
-    {
-        const ULONGLONG now = ::GetTickCount64();
-        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD wait = ::MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_PAINT | QS_SENDMESSAGE);
-        if (wait == WAIT_OBJECT_0)
-        {
-            result = eWait::Ended;
-            break;
-        }
-        if (wait == WAIT_TIMEOUT)
-        {
-            result = eWait::TimedOut;
-            break;
-        }
-        if (wait != WAIT_OBJECT_0 + 1)
-            break;
-        // Only paint messages are taken from the queue; input stays where a disabled window ignores it.
-        MSG msg{};
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
-            ::DispatchMessageW(&msg);
-    }
-    if (!wasDisabled)
-        ::EnableWindow(m_owner, TRUE);
-    return result;
+    return cModalWait::For(process, m_owner, m_timeoutMs);
 }
 
 std::wstring cRegsvr32::RegisteredText(const std::wstring& classId) const

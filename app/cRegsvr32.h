@@ -1,4 +1,5 @@
 #pragma once
+#include "app/cModalWait.h"
 #include "sys/cShellExecuteEx.h"
 #include <windows.h>
 #include <optional>
@@ -44,18 +45,12 @@ public:
     static std::wstring Parameter(const std::wstring& expectedPath);
 
 protected:
-    enum class eWait
-    {
-        Ended,
-        TimedOut,
-        Failed,
-    };
     // The steps that meet the operating system, each on its own so that its failure can be brought about.
     virtual std::wstring SystemFolder() const;
     // Nothing when the shell refused the launch (its reason is the launcher's message); otherwise the
     // started process, which the shell may leave without a handle (null).
     virtual std::optional<HANDLE> Start(const std::wstring& program, const std::wstring& parameter);
-    virtual eWait Wait(HANDLE process);
+    virtual cModalWait::eWait Wait(HANDLE process);
     virtual std::optional<DWORD> ExitCode(HANDLE process) const;
     // Where COM finds the class after regsvr32 ended: the registry's text, as the check reads it.
     virtual std::wstring RegisteredText(const std::wstring& classId) const;

@@ -17,9 +17,10 @@ cRepairReport::cRepairReport(const std::wstring& reportBoxText)
 {
 }
 
-void cRepairReport::Add(const std::wstring& componentName, const cRegistrationOutcome& outcome)
+void cRepairReport::Add(const cComponent& component, const cRegistrationOutcome& outcome)
 {
-    m_text += L"\r\n・" + componentName + L" → ";
+    m_registrations.push_back({&component, outcome});
+    m_text += L"\r\n・" + std::wstring(component.Name) + L" → ";
     if (outcome.Result == cRegistrationOutcome::eResult::Succeeded)
     {
         m_text += ChangeSucceeded;

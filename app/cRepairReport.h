@@ -1,8 +1,10 @@
 #pragma once
 #include "app/cCheckReport.h"
 #include "app/cRegsvr32.h"
+#include "app/cComponent.h"
 #include <windows.h>
 #include <string>
+#include <vector>
 
 enum class eRegistrationChoice
 {
@@ -21,13 +23,20 @@ public:
 
     // Starts the section below the report box's current text.
     explicit cRepairReport(const std::wstring& reportBoxText);
-    void Add(const std::wstring& componentName, const cRegistrationOutcome& outcome);
+    void Add(const cComponent& component, const cRegistrationOutcome& outcome);
 
+    struct Registration
+    {
+        const cComponent* Component;
+        cRegistrationOutcome Outcome;
+    };
+    const std::vector<Registration>& Registrations() const noexcept { return m_registrations; }
     const std::wstring& Text() const noexcept { return m_text; }
     const wchar_t* BoxText() const noexcept;
     UINT BoxIcon() const noexcept;
 
 private:
     std::wstring m_text;
+    std::vector<Registration> m_registrations;
     bool m_anyFailed = false;
 };

@@ -6,7 +6,7 @@ std::wstring cReportBox::Text() const
     return WindowText(m_edit);
 }
 
-void cReportBox::Append(const std::wstring& text) const
+void cReportBox::Append(const std::wstring& text)
 {
     ScrollToEnd();
     const std::wstring inserted = (::GetWindowTextLengthW(m_edit) > 0 ? L"\r\n" : L"") + text;
@@ -14,7 +14,7 @@ void cReportBox::Append(const std::wstring& text) const
     ScrollToEnd();
 }
 
-void cReportBox::Replace(const std::wstring& text) const
+void cReportBox::Replace(const std::wstring& text)
 {
     ::SetWindowTextW(m_edit, text.c_str());
     ScrollToEnd();

@@ -1,23 +1,8 @@
 #include "app/MainForm.h"
 #include "sys/cComApartment.h"
+#include "sys/DllSearch.h"
 #include <windows.h>
 #include <commctrl.h>
-
-namespace
-{
-// The tool runs elevated and may be started from a downloads folder: DLLs loaded on demand
-// must come from the system folder only. Looked up at run time, as Windows 7 without its
-// loader update lacks the function.
-void RestrictDllSearch()
-{
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    auto* raw = kernel ? ::GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-    if (raw)
-        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void (*)()>(raw))(0x00000800);
-    ::SetDllDirectoryW(L"");
-}
-} // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {

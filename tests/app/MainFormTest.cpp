@@ -26,6 +26,13 @@ struct cForm : MainForm
     {
         return Fail ? throw cAppError(53, L"説明", L"Test") : MainForm::GetRegisteredPath(id);
     }
+    bool NoProgramFiles = false;
+    std::wstring GetSpecialFolder(long folder) override
+    {
+        return NoProgramFiles && folder == cSpecialFolder::CSIDL_PROGRAM_FILES_
+                   ? L""
+                   : MainForm::GetSpecialFolder(folder);
+    }
 };
 } // namespace
 
@@ -48,19 +55,6 @@ protected:
         return Report() + (::IsWindowEnabled(m_form->Command2()) ? L"|on" : L"|off");
     }
     static void Press(HWND button) { ::SendMessageW(button, BM_CLICK, 0, 0); }
-    // W3 installed and both files in place, each registered at an older copy or where it belongs.
-    static void InstallBoth(const std::wstring& registeredIn)
-    {
-        cTestPc::InstallW3();
-        for (const auto& [fixture, c] :
-             {std::pair{L"fixture_control.dll", MapControl}, {L"fixture_lookup.dll", LookupLibrary}})
-            for (const std::wstring folder : {L"common\\", registeredIn.c_str()})
-            {
-                cTestPc::Place(fixture, cTestPc::ProductFolder() + folder + c.Name);
-                cTestPc::Register(c.ClassId, cTestPc::ProductFolder() + folder + c.Name);
-            }
-    }
-
     const SYSTEMTIME m_since = LocalNow();
     cTestPc m_pc;
     std::optional<cForm> m_form;
@@ -83,6 +77,18 @@ TEST_F(MainFormTest, StartUpShowsTheWindowAndLogsBannerFoldersAndReportAndCloseL
                   L"\r\n【INFO】DeskTop-Path : " + folder(CSIDL_DESKTOPDIRECTORY) + L"System-Path : " +
                   folder(CSIDL_SYSTEM) + L"Program Files-Path : " + folder(CSIDL_PROGRAM_FILES) +
                   NotInstalled + L"\r\n【INFO】-- End --\r\n",
+              Log());
+    // A desktop named with a character code page 932 lacks gets the same log; its path line shows "?".
+    const std::wstring usual = Log(), line = L"DeskTop-Path : " + ShellFolder(CSIDL_DESKTOPDIRECTORY);
+    const cTempFolder temp;
+    const cDesktopAt moved(temp / L"𠮷田\\Desktop");
+    fs::remove(cTestPc::LogPath());
+    m_form.emplace();
+    Open();
+    ::SendMessageW(m_form->Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(usual.substr(0, usual.find(line)) +
+                  strconv::ToWide(Sjis(L"DeskTop-Path : " + temp / L"𠮷田\\Desktop"), 932) +
+                  usual.substr(usual.find(line) + line.size()),
               Log());
 }
 
@@ -131,7 +137,7 @@ TEST_F(MainFormTest, LaysOutFromTwipsAtTheScreensDpiOrTheOneGiven)
 
 TEST_F(MainFormTest, ReportsStackTheForceBoxSwitchesResetAndAMissingEditionClearsTheBox)
 {
-    InstallBoth(L"old\\");
+    cTestPc::InstallBoth(L"old\\");
     Open();
     const std::wstring first = Report();
     EXPECT_EQ(L"　「再設定」ボタンをクリックしてください。", Last(L"　"));
@@ -143,7 +149,7 @@ TEST_F(MainFormTest, ReportsStackTheForceBoxSwitchesResetAndAMissingEditionClear
     const std::wstring before = Log();
     Press(m_form->Check1());
     EXPECT_EQ(before, Log());
-    InstallBoth(L"common\\");
+    cTestPc::InstallBoth(L"common\\");
     Press(m_form->Check1());
     EXPECT_EQ(first + L"\r\n" + first + L"|off", ReportAndReset());
     EXPECT_EQ(L"　再設定の必要はありません\r\n", Log().substr(Log().rfind(L"　")));
@@ -160,7 +166,7 @@ TEST_F(MainFormTest, ReportsStackTheForceBoxSwitchesResetAndAMissingEditionClear
 
 TEST_F(MainFormTest, AFolderWhereAComponentsFileBelongsIsMissingAndNeverRegistered)
 {
-    InstallBoth(L"old\\");
+    cTestPc::InstallBoth(L"old\\");
     cTestPc::Register(LookupLibrary.ClassId, cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");
     ASSERT_TRUE(fs::remove(cTestPc::ExpectedControl()) && fs::create_directory(cTestPc::ExpectedControl()));
     Open();
@@ -171,9 +177,21 @@ TEST_F(MainFormTest, AFolderWhereAComponentsFileBelongsIsMissingAndNeverRegister
     EXPECT_EQ(Changing + L"\r\n・lexgrid4b.dll → " + Done, Last(Changing)) << "forced, the folder is skipped";
 }
 
+TEST_F(MainFormTest, WithoutAProgramFilesFolderNothingIsExpectedAndNothingRegisteredEvenForced)
+{
+    cTestPc::InstallBoth(L"old\\");
+    m_form->NoProgramFiles = true;
+    Open();
+    EXPECT_EQ(L"・このＰＣでは再設定の必要はありません。", Last(L"・このＰＣ"));
+    Press(m_form->Check1());
+    Press(m_form->Command2());
+    EXPECT_EQ(Changing + L"|" + cTestPc::ProductFolder() + L"old\\plotwing2.ocx",
+              Last(Changing) + L"|" + cTestPc::Registered(MapControl.ClassId));
+}
+
 TEST_F(MainFormTest, RepairRegistersBothAtTheirShortFormsAndTheNextCheckFindsThePcSetUp)
 {
-    InstallBoth(L"old\\");
+    cTestPc::InstallBoth(L"old\\");
     Open();
     const std::wstring before = Report();
     Press(m_form->Command2());
@@ -195,7 +213,7 @@ TEST_F(MainFormTest, RepairRegistersBothAtTheirShortFormsAndTheNextCheckFindsThe
 
 TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndTheBoxSaysSo)
 {
-    InstallBoth(L"old\\");
+    cTestPc::InstallBoth(L"old\\");
     // The control's expected file is a server of the other class id; the lookup's never ends registering.
     cTestPc::Place(L"fixture_lookup.dll", cTestPc::ExpectedControl());
     cTestPc::Place(L"fixture_hang.dll", cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");

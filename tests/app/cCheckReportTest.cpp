@@ -61,7 +61,9 @@ TEST(cStartupTest, LogGoesOnTheDesktopNamedByTheVersionAndNowhereWithoutOne)
     EXPECT_EQ(L"C:\\U\\Desktop\\plwg2reg200.log", cStartup::LogPath(L"C:\\U\\Desktop", 2, 0, 0));
     EXPECT_EQ(L"C:\\plwg2reg2103.log", cStartup::LogPath(L"C:\\", 2, 10, 3));
     EXPECT_EQ(L"", cStartup::LogPath(L"", 2, 0, 0)) << "the drive's root";
-    EXPECT_EQ(L"C:\\PF\\kovamap\\common\\a.ocx", cStartup::ExpectedPath(L"C:\\PF", L"a.ocx"));
+    EXPECT_EQ(L"C:\\PF\\kovamap\\common\\a.ocx|",
+              cStartup::ExpectedPath(L"C:\\PF", L"a.ocx") + L"|" + cStartup::ExpectedPath(L"", L"a.ocx"))
+        << "no Program Files: nothing under the drive's root";
 }
 
 // A new report goes below the last one wherever the user left the caret or a selection, and stays in view.

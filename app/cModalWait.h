@@ -1,0 +1,17 @@
+#pragma once
+#include <windows.h>
+
+// Waits for a process or a mutex within a bound while the owner window, if any, takes no input but keeps
+// painting. The window is given back enabled or disabled as it was found.
+class cModalWait
+{
+public:
+    enum class eWait
+    {
+        Signalled, // the process ended, or the mutex is now ours
+        Abandoned, // the mutex is ours, left by a holder that ended without releasing it
+        TimedOut,
+        Failed,
+    };
+    static eWait For(HANDLE object, HWND owner, DWORD timeoutMs);
+};

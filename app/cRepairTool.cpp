@@ -1,0 +1,214 @@
+#include "app/cRepairTool.h"
+#include "app/cComponentLookup.h"
+#include "app/cRepairLock.h"
+#include "app/cStartup.h"
+#include "catalogue/cCartoriaMapsRegister.h"
+#include "log/mDebug.h"
+#include "sys/cApplication.h"
+#include "sys/cPathForm.h"
+#include "sys/mShlwVB.h"
+#include "sys/StrConv.h"
+#include <utility>
+
+void cRepairTool::Start(const std::optional<std::wstring>& logPath)
+{
+    m_logPath =
+        logPath ? *logPath
+                : cStartup::LogPath(GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_), cApplication::Major(),
+                                    cApplication::Minor(), cApplication::Revision());
+    Logger().OutputPath(m_logPath);
+    Logger().AllowOutput(!m_logPath.empty());
+    Logger().AllowConsole(true);
+    if (mDebug::IsDebugMode())
+    {
+        Logger().OutputLevel(0);
+        Logger().DebugOut(L"-- Debug Start --");
+    }
+    else
+    {
+        Logger().OutputLevel(1);
+        Logger().InfoOut(L"-- Start --");
+    }
+    Logger().InfoOut(L"Application-Path : " + mShlwVB::AddBackslash(cApplication::Path()));
+    LogFolder(L"DeskTop-Path : ", cSpecialFolder::CSIDL_DESKTOP_);
+    LogFolder(L"System-Path : ", cSpecialFolder::CSIDL_SYSTEM_);
+    LogFolder(L"Program Files-Path : ", cSpecialFolder::CSIDL_PROGRAM_FILES_);
+
+    const std::wstring programFiles = GetSpecialFolder(cSpecialFolder::CSIDL_PROGRAM_FILES_);
+    m_expectedControlPath = cStartup::ExpectedPath(programFiles, MapControl.Name);
+    m_expectedLookupPath = cStartup::ExpectedPath(programFiles, LookupLibrary.Name);
+}
+
+void cRepairTool::Finish()
+{
+    Logger().InfoOut(mDebug::IsDebugMode() ? L"-- Debug End --" : L"-- End --");
+}
+
+cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport)
+{
+    cCheckOutcome outcome;
+    try
+    {
+        const cCartoriaMapsRegister catalogue;
+        if (!catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
+        {
+            if (showReport)
+                box.Replace(cCheckReport::NotInstalled);
+            Logger().InfoOut(box.Text());
+            outcome.Verdict = eVerdict::NotInstalled;
+            outcome.Report = cCheckReport::NotInstalled;
+            return outcome;
+        }
+        std::vector<cComponentReading> readings;
+        for (const auto& [component, expected] : Components())
+        {
+            std::wstring longPath = GetRegisteredPath(component.ClassId);
+            readings.push_back({&component, std::exchange(m_lastRegisteredText, {}), std::move(longPath),
+                                expected, ePathState::Missing});
+        }
+        for (cComponentReading& reading : readings)
+            reading.State = static_cast<ePathState>(ComparePath(reading.LongPath, reading.Expected));
+        const cCheckReport::Verdict verdict = cCheckReport::VerdictOf(readings[0].State, readings[1].State);
+        const std::wstring report = cCheckReport::Report(readings[0].LongPath, readings[1].LongPath, verdict);
+        if (showReport)
+            box.Append(report);
+        Logger().InfoOut(report);
+        outcome = {verdict.Kind, verdict.ResetEnabled, std::move(readings), report, std::nullopt};
+    }
+    catch (...)
+    {
+        outcome = {};
+        outcome.Failure = LogFailure(L"CheckComponent");
+    }
+    return outcome;
+}
+
+cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool forced, HWND owner)
+{
+    cRepairOutcome outcome;
+    try
+    {
+        cRepairReport section(box.Text());
+        const cCartoriaMapsRegister catalogue;
+        if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
+        {
+            const std::unique_ptr<cRegsvr32> regsvr32 = MakeRegsvr32(owner);
+            // Taken at the first registration and kept to the last verification.
+            std::optional<cRepairLock> lock;
+            for (const auto& [component, expected] : Components())
+            {
+                const auto state =
+                    static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected));
+                if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced) !=
+                    eRegistrationChoice::Register)
+                    continue;
+                if (!lock)
+                    lock.emplace(owner, LockTimeoutMs());
+                section.Add(component, lock->State() == cRepairLock::eState::Held
+                                           ? regsvr32->Register(expected, component.ClassId)
+                                           : cRegistrationOutcome::Failure(lock->Reason()));
+            }
+            outcome.LockBusy = lock && lock->State() == cRepairLock::eState::Busy;
+        }
+        if (showReport)
+            box.Replace(section.Text());
+        Logger().InfoOut(section.Text());
+        outcome.Report = std::move(section);
+    }
+    catch (...)
+    {
+        outcome = {};
+        outcome.Failure = LogFailure(L"ChangeRegistry");
+    }
+    return outcome;
+}
+
+std::wstring cRepairTool::GetRegisteredPath(const std::wstring& classId)
+{
+    m_lastRegisteredText = cComponentLookup::RegisteredText(classId);
+    Logger().InfoOut(L"CLSID : " + classId + L" : " + m_lastRegisteredText);
+    return cComponentLookup::LongForm(m_lastRegisteredText);
+}
+
+short cRepairTool::ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath)
+{
+    return static_cast<short>(cCheckReport::StateOf(registeredPath, expectedPath,
+                                                    [&] { return FileSystem().FileExists(expectedPath); }));
+}
+
+std::wstring cRepairTool::GetLongPath(const std::wstring& path)
+{
+    return cPathForm::Long(path);
+}
+
+std::wstring cRepairTool::GetShortPath(const std::wstring& path)
+{
+    return cPathForm::Short(path);
+}
+
+cLogger& cRepairTool::Logger()
+{
+    if (!m_logger)
+        m_logger = std::make_unique<cLogger>();
+    return *m_logger;
+}
+
+cSpecialFolder& cRepairTool::SpecialFolder()
+{
+    if (!m_specialFolder)
+        m_specialFolder = std::make_unique<cSpecialFolder>();
+    return *m_specialFolder;
+}
+
+cFileSystemObject& cRepairTool::FileSystem()
+{
+    if (!m_fileSystem)
+        m_fileSystem = std::make_unique<cFileSystemObject>();
+    return *m_fileSystem;
+}
+
+std::wstring cRepairTool::GetSpecialFolder(long folder)
+{
+    return SpecialFolder().GetSpecialFolder(folder);
+}
+
+std::unique_ptr<cRegsvr32> cRepairTool::MakeRegsvr32(HWND owner)
+{
+    return std::make_unique<cRegsvr32>(owner);
+}
+
+std::vector<cRepairTool::Expected> cRepairTool::Components() const
+{
+    return {{MapControl, m_expectedControlPath}, {LookupLibrary, m_expectedLookupPath}};
+}
+
+cAppError cRepairTool::LogFailure(const wchar_t* procedure)
+{
+    // Called inside a catch block: the failure being handled is rethrown here to read it.
+    try
+    {
+        throw;
+    }
+    catch (const cAppError& e)
+    {
+        Logger().WarnOut(procedure, &e);
+        return e;
+    }
+    catch (const std::exception& e)
+    {
+        const cAppError error(-1, strconv::ToWide(e.what(), CP_UTF8), procedure);
+        Logger().WarnOut(procedure, &error);
+        return error;
+    }
+    catch (...)
+    {
+        const cAppError error(-1, L"unknown failure", procedure);
+        Logger().WarnOut(procedure, &error);
+        return error;
+    }
+}
+
+void cRepairTool::LogFolder(const wchar_t* label, long folder)
+{
+    Logger().InfoOut(label + mShlwVB::AddBackslash(GetSpecialFolder(folder)));
+}

@@ -1,0 +1,113 @@
+#pragma once
+#include "app/cCheckReport.h"
+#include "app/cComponent.h"
+#include "app/cRegsvr32.h"
+#include "app/cRepairReport.h"
+#include "app/cReportText.h"
+#include "log/cLogger.h"
+#include "sys/cAppError.h"
+#include "sys/cFileSystemObject.h"
+#include "sys/FolderLookup.h"
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the check read and decided for one component.
+struct cComponentReading
+{
+    const cComponent* Component;
+    std::wstring Registered; // the registry's text, as read
+    std::wstring LongPath;   // its long form: empty when it names no local file
+    std::wstring Expected;
+    ePathState State;
+};
+
+// What one check came to.
+struct cCheckOutcome
+{
+    eVerdict Verdict = eVerdict::Failed;
+    bool ResetEnabled = false;
+    std::vector<cComponentReading> Components; // none when the edition is not installed or the check failed
+    std::wstring Report;                       // the report, or the not-installed line
+    std::optional<cAppError> Failure;          // logged already
+};
+
+// What one re-registration came to.
+struct cRepairOutcome
+{
+    std::optional<cRepairReport> Report; // none when the procedure failed
+    bool LockBusy = false;               // a registration was not started because another repair ran
+    std::optional<cAppError> Failure;    // logged already
+};
+
+// The tool's work without a front end: start-up, the check and the re-registration, each with its log
+// entries. The window and the console program run the same procedures, so they cannot drift apart.
+class cRepairTool
+{
+public:
+    cRepairTool() = default;
+    virtual ~cRepairTool() = default;
+    cRepairTool(const cRepairTool&) = delete;
+    cRepairTool& operator=(const cRepairTool&) = delete;
+
+    // Points the log at `logPath` (none: the tool's file on the desktop, and no log without a desktop), logs
+    // the start banner and the folders, and fixes the expected component paths.
+    void Start(const std::optional<std::wstring>& logPath = std::nullopt);
+    // The end banner.
+    void Finish();
+    // The log file, or the empty text when there is none.
+    const std::wstring& LogPath() const noexcept { return m_logPath; }
+
+    // The check: reads both registrations, decides, and adds the report to `box` (with `showReport`) and
+    // to the log. Catches and logs its own failures.
+    cCheckOutcome Check(cReportText& box, bool showReport);
+    // The re-registration through regsvr32, one repair at a time on the PC; the section goes to `box` (with
+    // `showReport`) and to the log. `owner`, when given, takes no input while regsvr32 runs. Catches and logs
+    // its own failures.
+    cRepairOutcome Repair(cReportText& box, bool showReport, bool forced, HWND owner);
+
+    // The registered server path of a class id in long form, or the empty text; logs the registry's text.
+    // Virtual so that tests can make the procedures that call it fail.
+    virtual std::wstring GetRegisteredPath(const std::wstring& classId);
+    // 0 correct, 1 repairable (expected file present), -1 expected file missing.
+    short ComparePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
+    // The long or the 8.3 form of an existing path, or the empty text.
+    static std::wstring GetLongPath(const std::wstring& path);
+    static std::wstring GetShortPath(const std::wstring& path);
+
+    const std::wstring& ExpectedControlPath() const noexcept { return m_expectedControlPath; }
+    const std::wstring& ExpectedLookupPath() const noexcept { return m_expectedLookupPath; }
+
+protected:
+    cLogger& Logger();
+    cSpecialFolder& SpecialFolder();
+    cFileSystemObject& FileSystem();
+    // A special folder by its CSIDL number, asked afresh; virtual so that tests can take one away.
+    virtual std::wstring GetSpecialFolder(long folder);
+    // The regsvr32 runner of one re-registration; virtual so that tests can shorten its bound.
+    virtual std::unique_ptr<cRegsvr32> MakeRegsvr32(HWND owner);
+    // How long a repair waits for another one to end.
+    virtual DWORD LockTimeoutMs() const { return cRegsvr32::DefaultTimeoutMs; }
+
+private:
+    struct Expected
+    {
+        const cComponent& Component;
+        const std::wstring& Path;
+    };
+    std::vector<Expected> Components() const;
+    // Logs the failure being handled as the procedure's warning, with its error block, and returns it.
+    cAppError LogFailure(const wchar_t* procedure);
+    // "Program Files-Path : " and the like: a label and a special folder with its backslash.
+    void LogFolder(const wchar_t* label, long folder);
+
+    std::unique_ptr<cLogger> m_logger;
+    std::unique_ptr<cSpecialFolder> m_specialFolder;
+    std::unique_ptr<cFileSystemObject> m_fileSystem;
+    std::wstring m_logPath;
+    std::wstring m_expectedControlPath;
+    std::wstring m_expectedLookupPath;
+    // The registry's text behind the last GetRegisteredPath, which returns the long form only.
+    std::wstring m_lastRegisteredText;
+};
