@@ -7,8 +7,8 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
     SKIP_UNLESS_THROWAWAY_MACHINE();
     const cTestPc pc;
     const cTempFolder downloads;
-    for (const wchar_t* name :
-         {L"fixtures\\version.dll", L"fixtures\\imports_version.exe", L"plotwing2fix.exe"})
+    for (const wchar_t* name : {L"fixtures\\version.dll", L"fixtures\\imports_version.exe",
+                                L"plotwing2fix.exe", L"plotwing2fix-cli.exe"})
         ASSERT_TRUE(fs::copy_file(TestFolder() + name, downloads / fs::path(name).filename().wstring()));
     const std::wstring marker = downloads / L"version.dll.ran";
     // Windows looks beside the program first for a DLL off its known-DLL list, as a program importing it
@@ -25,6 +25,7 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
     });
     EXPECT_EQ(0, _wsystem((downloads / L"plotwing2fix.exe").c_str()));
     user.join();
+    EXPECT_EQ(3, _wsystem((downloads / L"plotwing2fix-cli.exe check >nul").c_str())) << "not installed";
     EXPECT_FALSE(fs::exists(marker)) << "the planted version.dll ran";
     // Its log keeps the name from the tool's own version block.
     EXPECT_EQ(L"【INFO】-- End --\r\n",

@@ -1,5 +1,6 @@
+#include "sys/cFileVersion.h"
 #include "sys/cVersionBlock.h"
-#include <gtest/gtest.h>
+#include "tests/support/TestPc.h"
 
 // The test program carries the tool's own version resource.
 TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndACutOrDamagedOneAsMissing)
@@ -22,4 +23,16 @@ TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndACutOrDamagedOneAsMissing)
     bytes[6] = 'X';
     EXPECT_FALSE(cVersionBlock(bytes).FixedInfo() ||
                  cVersionBlock(bytes).StringValue(L"041104B0", L"ProductName"));
+}
+
+// Another file's version, read as data: the test program carries the tool's version block.
+TEST(cFileVersionTest, AFilesVersionBlockOrNothing)
+{
+    const cTempFolder temp;
+    ASSERT_TRUE(WriteBytes(temp / L"text.dll", "MZ not a program"));
+    EXPECT_EQ(L"2.0.0.0|||",
+              cFileVersion::Of(TestFolder() + L"p2f_tests.exe").value_or(L"none") + L"|" +
+                  cFileVersion::Of(temp / L"text.dll").value_or(L"") + L"|" +
+                  cFileVersion::Of(temp / L"missing.dll").value_or(L"") + L"|" +
+                  cFileVersion::Of(TestFolder() + L"fixtures\\fixture_control.dll").value_or(L""));
 }

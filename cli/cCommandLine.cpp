@@ -1,0 +1,113 @@
+#include "cli/cCommandLine.h"
+#include <algorithm>
+
+namespace
+{
+using eCommand = cCliRequest::eCommand;
+
+bool IsHelp(const std::wstring& arg)
+{
+    return arg == L"-h" || arg == L"--help" || arg == L"/?";
+}
+
+// U+FF01..U+FF5E mirror ASCII's '!'..'~' and U+3000 is the ideographic space: what an input method left
+// in Japanese mode types, and what looks like a right command or option but is not one.
+bool HasFullWidth(const std::wstring& arg)
+{
+    return std::any_of(arg.begin(), arg.end(),
+                       [](wchar_t c) { return (c >= 0xFF01 && c <= 0xFF5E) || c == 0x3000; });
+}
+
+// The argument as a message names it: a control character in it would break the message's one line.
+std::wstring Named(const std::wstring& arg)
+{
+    std::wstring text = L"「";
+    for (const wchar_t c : arg)
+        text += c < 0x20 || c == 0x7F ? L'?' : c;
+    return text + L"」";
+}
+
+cUsageError Error(std::wstring message)
+{
+    return {std::move(message)};
+}
+} // namespace
+
+std::variant<cCliRequest, cUsageError> cCommandLine::Parse(const std::vector<std::wstring>& args)
+{
+    if (args.empty())
+        return cUsageError{};
+    // Help wins over any mistake beside it, but the value of --log is a file name, whatever it reads.
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        if (args[i] == L"--log")
+            ++i;
+        else if (IsHelp(args[i]))
+            return cCliRequest{eCommand::Help, false, false, std::nullopt};
+    }
+    cCliRequest request;
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        const std::wstring& arg = args[i];
+        if (arg.empty())
+            return Error(std::to_wstring(i + 1) + L" 番目の引数が空です。");
+        // Japanese folder names may hold full-width characters: the value of --log is spared.
+        const bool logWithValue = i > 0 && arg.starts_with(L"--log=");
+        if (!logWithValue && HasFullWidth(arg))
+            return Error(Named(arg) + L"に全角文字が含まれています。半角で入力してください。");
+        if (i == 0)
+        {
+            if (arg == L"check")
+                request.Command = eCommand::Check;
+            else if (arg == L"repair")
+                request.Command = eCommand::Repair;
+            else
+                return Error(Named(arg) +
+                             L"というコマンドはありません。check か repair を指定してください。");
+        }
+        else if (arg == L"--json")
+            request.Json = true;
+        else if (arg == L"--force")
+        {
+            if (request.Command != eCommand::Repair)
+                return Error(L"--force は repair でのみ指定できます（check では使えません）。");
+            request.Force = true;
+        }
+        else if (arg == L"--log" || logWithValue)
+        {
+            std::wstring path = logWithValue ? arg.substr(6) : i + 1 < args.size() ? args[++i] : L"";
+            if (path.empty())
+                return Error(L"--log のあとにログファイルのパスを指定してください。");
+            if (request.LogPath)
+                return Error(L"--log は 1 回だけ指定できます。");
+            request.LogPath = std::move(path);
+        }
+        else
+            return Error(Named(arg) + L"というオプションはありません。");
+    }
+    return request;
+}
+
+const wchar_t* cCommandLine::Usage()
+{
+    return L"使い方: plotwing2fix-cli.exe <コマンド> [オプション]\r\n"
+           L"コマンド:\r\n"
+           L"  check               設定を確認します（何も変更しません）\r\n"
+           L"  repair [--force]    確認し、必要なコンポーネントを regsvr32 で再登録して、"
+           L"もう一度確認します\r\n"
+           L"                      --force: 設定済みのコンポーネントも再登録します（「強制設定」と同じ）\r\n"
+           L"オプション:\r\n"
+           L"  --log パス          ログをデスクトップではなく指定したファイルに書きます\r\n"
+           L"  --json              結果を 1 行の JSON（UTF-8）で出力します\r\n"
+           L"  -h, --help, /?      この使い方を表示します\r\n"
+           L"終了コード:\r\n"
+           L"  0     設定済みです（repair: 実行した再登録はすべて成功しました）\r\n"
+           L"  1     再設定が必要です（check）、または再登録が失敗したか反映されませんでした（repair）\r\n"
+           L"  2     コンポーネントのファイルがないため、このＰＣでは修復できません"
+           L"（地図製品を再インストールしてください）\r\n"
+           L"  3     カルトリアＷ３がインストールされていません\r\n"
+           L"  4     チェックそのものが失敗しました（理由は標準エラー出力とログにあります）\r\n"
+           L"  87    コマンドラインが正しくありません\r\n"
+           L"  740   repair には管理者権限が必要です\r\n"
+           L"  1618  別の再設定が実行中です（しばらくしてから実行し直してください）";
+}

@@ -1,0 +1,249 @@
+#include "cli/cConsoleProgram.h"
+#include "app/cComponentLookup.h"
+#include "app/cReportBuffer.h"
+#include "cli/cJsonWriter.h"
+#include "sys/cFileSystemObject.h"
+#include "sys/cFileVersion.h"
+#include "sys/cOwned.h"
+
+namespace
+{
+const wchar_t* VerdictName(eVerdict verdict)
+{
+    switch (verdict)
+    {
+    case eVerdict::SetUp:
+        return L"set-up";
+    case eVerdict::RepairNeeded:
+        return L"repair-needed";
+    case eVerdict::CannotRepair:
+        return L"cannot-repair";
+    case eVerdict::NotInstalled:
+        return L"not-installed";
+    case eVerdict::Failed:
+        break;
+    }
+    return nullptr;
+}
+
+const wchar_t* StateName(ePathState state)
+{
+    return state == ePathState::Correct      ? L"correct"
+           : state == ePathState::Repairable ? L"repairable"
+                                             : L"missing";
+}
+
+// A local file's version, or null: a server is never asked.
+void Version(cJsonWriter& json, const std::wstring& path)
+{
+    const std::optional<std::wstring> version =
+        cComponentLookup::IsNetworkPath(path) ? std::nullopt : cFileVersion::Of(path);
+    version ? json.String(*version) : json.Null();
+}
+
+void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
+{
+    json.Key(L"verdict");
+    const wchar_t* verdict = VerdictName(check.Verdict);
+    verdict ? json.String(verdict) : json.Null();
+    json.Key(L"components").BeginArray();
+    for (const cComponentReading& reading : check.Components)
+    {
+        json.BeginObject();
+        json.Key(L"name").String(reading.Component->Name);
+        json.Key(L"classId").String(reading.Component->ClassId);
+        json.Key(L"registered").String(reading.Registered);
+        json.Key(L"expected").String(reading.Expected);
+        json.Key(L"state").String(StateName(reading.State));
+        // The long form names a local file only, never the server a registration may name.
+        Version(json.Key(L"registeredVersion"), reading.LongPath);
+        Version(json.Key(L"expectedVersion"), reading.Expected);
+        json.EndObject();
+    }
+    json.EndArray();
+    if (check.Failure)
+        json.Key(L"error")
+            .BeginObject()
+            .Key(L"number")
+            .Number(check.Failure->Number())
+            .Key(L"description")
+            .String(check.Failure->Description())
+            .Key(L"source")
+            .String(check.Failure->Source())
+            .EndObject();
+}
+
+std::wstring ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return ::GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+} // namespace
+
+int cConsoleProgram::Run(const std::vector<std::wstring>& args)
+{
+    const auto parsed = cCommandLine::Parse(args);
+    if (const auto* error = std::get_if<cUsageError>(&parsed))
+    {
+        m_err.Write((error->Message.empty() ? std::wstring() : error->Message + L"\r\n") +
+                    cCommandLine::Usage() + L"\r\n");
+        return BadCommandLine;
+    }
+    const cCliRequest& request = std::get<cCliRequest>(parsed);
+    if (request.Command == cCliRequest::eCommand::Help)
+    {
+        m_out.Write(std::wstring(cCommandLine::Usage()) + L"\r\n");
+        return SetUp;
+    }
+    // Checked before anything starts: a repair without the rights would start regsvr32 in vain.
+    if (request.Command == cCliRequest::eCommand::Repair && !IsElevated())
+    {
+        m_err.Write(L"repair には管理者権限が必要です。管理者として実行してください。\r\n");
+        return ElevationRequired;
+    }
+    const std::unique_ptr<cRepairTool> tool = MakeTool();
+    tool->Start(LogPathFor(request));
+    if (!request.LogPath && tool->LogPath().empty())
+        m_err.Write(
+            L"デスクトップフォルダーが分からないため、ログは書きません（--log で場所を指定できます）。\r\n");
+    const Result result = Work(*tool, request);
+    tool->Finish();
+    if (request.Json)
+        m_out.WriteUtf8(Json(request, result) + L"\r\n");
+    else
+        m_out.Write(result.Printed);
+    return result.Code;
+}
+
+cConsoleProgram::Result cConsoleProgram::Work(cRepairTool& tool, const cCliRequest& request) const
+{
+    Result result{};
+    cReportBuffer box;
+    result.First = tool.Check(box, true);
+    ReportFailure(result.First.Failure);
+    if (request.Command == cCliRequest::eCommand::Check || result.First.Failure)
+    {
+        result.Printed = result.First.Failure ? L"" : box.Text() + L"\r\n";
+        result.Code = ExitCodeOf(result.First.Verdict);
+        return result;
+    }
+    // As in the window, 「再設定」 can be pressed only when the check found something to repair, or forced.
+    if (result.First.ResetEnabled || request.Force)
+    {
+        result.Repair = tool.Repair(box, true, request.Force, nullptr);
+        ReportFailure(result.Repair->Failure);
+    }
+    cReportBuffer after;
+    result.After = tool.Check(after, true);
+    ReportFailure(result.After->Failure);
+    result.Printed = box.Text() + L"\r\n" + (result.After->Failure ? L"" : after.Text() + L"\r\n");
+    result.Code = ExitCodeOf(result.Repair ? &*result.Repair : nullptr, result.After->Verdict);
+    return result;
+}
+
+cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(eVerdict verdict)
+{
+    switch (verdict)
+    {
+    case eVerdict::SetUp:
+        return SetUp;
+    case eVerdict::RepairNeeded:
+        return RepairNeeded;
+    case eVerdict::CannotRepair:
+        return CannotRepair;
+    case eVerdict::NotInstalled:
+        return NotInstalled;
+    case eVerdict::Failed:
+        break;
+    }
+    return CheckFailed;
+}
+
+cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(const cRepairOutcome* repair, eVerdict after)
+{
+    if (repair && repair->Failure)
+        return CheckFailed;
+    if (repair && repair->LockBusy)
+        return AnotherRepairRunning;
+    if (repair)
+        for (const cRepairReport::Registration& registration : repair->Report->Registrations())
+            if (registration.Outcome.Result == cRegistrationOutcome::eResult::Failed)
+                return RepairNeeded;
+    return ExitCodeOf(after);
+}
+
+bool cConsoleProgram::IsElevated() const
+{
+    cHandle token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) &&
+           ::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated;
+}
+
+std::unique_ptr<cRepairTool> cConsoleProgram::MakeTool() const
+{
+    return std::make_unique<cRepairTool>();
+}
+
+std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& request) const
+{
+    if (!request.LogPath)
+        return std::nullopt;
+    const cFileSystemObject files;
+    const std::wstring path = files.GetAbsolutePathName(*request.LogPath);
+    // Tried once here: a log that cannot be written is said once, not lost entry by entry in silence.
+    try
+    {
+        files.OpenTextFile(path, cFileSystemObject::ForAppending, true, cFileSystemObject::TristateFalse)
+            .Close();
+        return path;
+    }
+    catch (const cAppError& e)
+    {
+        m_err.Write(L"ログを書けないため、ログなしで続けます（" + e.Description() + L"）: " + path + L"\r\n");
+        return std::wstring();
+    }
+}
+
+void cConsoleProgram::ReportFailure(const std::optional<cAppError>& failure) const
+{
+    if (failure)
+        m_err.Write(L"処理に失敗しました（エラー " + std::to_wstring(failure->Number()) + L"：" +
+                    failure->Description() + L"、" + failure->Source() + L"）。ログにも記録しました。\r\n");
+}
+
+std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& result) const
+{
+    cJsonWriter json;
+    json.BeginObject();
+    json.Key(L"command").String(request.Command == cCliRequest::eCommand::Repair ? L"repair" : L"check");
+    json.Key(L"exitCode").Number(result.Code);
+    json.Key(L"computerName").String(ComputerName());
+    WriteCheck(json, result.First);
+    if (result.Repair && result.Repair->Report)
+    {
+        json.Key(L"registrations").BeginArray();
+        for (const cRepairReport::Registration& registration : result.Repair->Report->Registrations())
+        {
+            const bool succeeded = registration.Outcome.Result == cRegistrationOutcome::eResult::Succeeded;
+            json.BeginObject();
+            json.Key(L"name").String(registration.Component->Name);
+            json.Key(L"result").String(succeeded ? L"succeeded" : L"failed");
+            json.Key(L"reason").String(registration.Outcome.Reason);
+            json.EndObject();
+        }
+        json.EndArray();
+    }
+    if (result.After)
+    {
+        json.Key(L"after").BeginObject();
+        WriteCheck(json, *result.After);
+        json.EndObject();
+    }
+    json.Key(L"report").String(result.Printed);
+    json.EndObject();
+    return json.Text();
+}
