@@ -1,5 +1,5 @@
 // Measures the tool against its floors on the prepared demo PC and prints one table.
-//   p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs]
+//   p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs [<cli.exe> <console-floor.exe>]]
 // or compares programs given as whole command lines, started in turn, on start-up and working set:
 //   p2fbench --compare <runs> <command line> <command line>...
 #include "app/MainForm.h"
@@ -114,6 +114,40 @@ StartResult StartOnce(std::wstring command)
     }
     if (::WaitForSingleObject(process.Get(), 20000) != WAIT_OBJECT_0)
         ::TerminateProcess(process.Get(), 1);
+    return result;
+}
+
+// From process creation to its exit, its output going nowhere; then the ended process's peak memory.
+StartResult RunToExit(std::wstring command)
+{
+    StartResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const cHandle nowhere(::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                        OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = nowhere.Get();
+    PROCESS_INFORMATION info{};
+    const double start = Now();
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &info))
+        return result;
+    const cHandle process(info.hProcess);
+    const cHandle thread(info.hThread);
+    if (::WaitForSingleObject(process.Get(), 20000) != WAIT_OBJECT_0)
+    {
+        ::TerminateProcess(process.Get(), 1);
+        return result;
+    }
+    result.Seconds = Now() - start;
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (::GetProcessMemoryInfo(process.Get(), &counters, sizeof counters))
+    {
+        result.PeakWorkingSet = counters.PeakWorkingSetSize;
+        result.PeakPrivate = counters.PeakPagefileUsage;
+    }
     return result;
 }
 
@@ -408,6 +442,21 @@ int wmain(int argc, wchar_t** argv)
     Row("peak private memory", "KiB", Median(toolRuns.PrivateKiB), Median(bareRuns.PrivateKiB),
         Median(workRuns.PrivateKiB));
     Row("one check (CheckComponent)", "ms", check, 0, checkFloor, 1.5);
+    if (argc > 6)
+    {
+        // The console program's check, start to exit, against a console program that does nothing; in turn.
+        std::vector<double> cliMs, cliKiB, bareMs, bareKiB;
+        for (int round = 0; round < runs; ++round)
+            for (int i = 0; i < 2; ++i)
+            {
+                const bool cli = (round + i) % 2 == 0;
+                const StartResult r = RunToExit(cli ? Quoted(argv[5]) + L" check" : Quoted(argv[6]));
+                (cli ? cliMs : bareMs).push_back(r.Seconds * 1000);
+                (cli ? cliKiB : bareKiB).push_back(static_cast<double>(r.PeakWorkingSet) / 1024);
+            }
+        Row("console check, to exit", "ms", Median(cliMs), Median(bareMs), 0);
+        Row("console peak working set", "KiB", Median(cliKiB), Median(bareKiB), 0);
+    }
     const long long size = FileSize(tool);
     std::printf("| %-26s | %9lld KiB | %9lld KiB | %5s | %9lld KiB | %5s | <= 600 KB | %-7s |\n", "exe size",
                 size / 1024, FileSize(bareExe) / 1024, "", FileSize(workExe) / 1024, "",

@@ -117,9 +117,9 @@ p2f_warm_prefix() {
 # A PC with the map product's edition W3 installed (ini files included) and both components in
 # place but registered at an older copy: the state the tool is meant to repair.
 p2f_seed_demo_pc() {
-    # A 64-bit test build sees the 64-bit Program Files, registry view and regsvr32.
-    local drive=$WINEPREFIX/drive_c pf pfw='C:\Program Files (x86)' view=32 regsvr32='C:\windows\syswow64\regsvr32.exe'
-    [[ $P2F_TEST_ARCH == x86_64 ]] && pfw='C:\Program Files' view=64 regsvr32='C:\windows\system32\regsvr32.exe'
+    # A 64-bit test build sees the 64-bit Program Files and registry view.
+    local drive=$WINEPREFIX/drive_c pf pfw='C:\Program Files (x86)' view=32
+    [[ $P2F_TEST_ARCH == x86_64 ]] && pfw='C:\Program Files' view=64
     pf=$drive/${pfw#C:\\}
     mkdir -p "$pf/kovamap/common" "$pf/kovamap/search" "$pf/kovamap/data" "$drive/kovamap_old"
     cp "$P2F_BUILD/fixtures/fixture_control.dll" "$pf/kovamap/common/plotwing2.ocx"
@@ -133,7 +133,13 @@ p2f_seed_demo_pc() {
     printf '[SEARCHDATA]\r\nCHOMOKUDAT=%s\\kovamap\\data\\chomoku.dat\r\nPINPOINTDAT=%s\\kovamap\\data\\pinpoint.dat\r\nNORMARIZE=%s\\kovamap\\data\\normalize.dat\r\n' "$pfw" "$pfw" "$pfw" |
         iconv -f utf-8 -t cp932 >"$pf/kovamap/search/search.ini"
     wine reg add 'HKLM\SOFTWARE\KOVA\CARTORIAW3' /v inifile /d "$pfw\kovamap\cartoriaw3.ini" /f /reg:$view >/dev/null 2>&1
-    # An older copy registered where COM should no longer look: the state the tool repairs.
+    p2f_register_old_copy
+}
+
+# An older copy registered where COM should no longer look: the state the tool repairs.
+p2f_register_old_copy() {
+    local regsvr32='C:\windows\syswow64\regsvr32.exe'
+    [[ $P2F_TEST_ARCH == x86_64 ]] && regsvr32='C:\windows\system32\regsvr32.exe'
     wine "$regsvr32" /s 'C:\kovamap_old\plotwing2.ocx' >/dev/null 2>&1
     wine "$regsvr32" /s 'C:\kovamap_old\lexgrid4b.dll' >/dev/null 2>&1
 }
