@@ -118,9 +118,25 @@ LRESULT MainForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_CLOSE:
-        Form_Unload();
-        ::DestroyWindow(m_hwnd);
+        // Task Manager's End task or a user's click while regsvr32 runs: the outcome is logged first.
+        if (m_busy)
+            m_closePending = true;
+        else
+            Close();
         return 0;
+    case WM_QUERYENDSESSION:
+        m_closePending = m_closePending || m_busy;
+        return !m_busy;
+    case WM_ENDSESSION:
+        // The session ends without a WM_CLOSE: the end banner still goes to the log.
+        if (wParam)
+            Form_Unload();
+        return 0;
+    case WM_SETCURSOR:
+        if (!m_busy)
+            return ::DefWindowProcW(m_hwnd, msg, wParam, lParam);
+        ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
+        return TRUE;
     case WM_DESTROY:
         if (m_quitOnClose)
             ::PostQuitMessage(0);
@@ -145,7 +161,8 @@ bool MainForm::OnCreate()
 
 void MainForm::OnCommand(int id, int code)
 {
-    if (code != BN_CLICKED)
+    // While busy the window is disabled, but a click can still be posted to a button.
+    if (code != BN_CLICKED || m_busy)
         return;
     switch (id)
     {
@@ -249,7 +266,21 @@ void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, 
 
 void MainForm::ChangeRegistry(bool ShowReport)
 {
+    m_busy = true;
+    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
     const cRepairOutcome outcome = Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd);
+    ::SetCursor(previous);
+    m_busy = false;
+    // A close asked for meanwhile comes now, after the outcome is in the box and the log; a message box
+    // would only hold it up.
+    if (m_closePending)
+        return Close();
     if (outcome.Report)
         ShowMessage(outcome.Report->BoxText(), WindowText(m_hwnd), MB_OK | outcome.Report->BoxIcon());
+}
+
+void MainForm::Close()
+{
+    Form_Unload();
+    ::DestroyWindow(m_hwnd);
 }

@@ -57,6 +57,7 @@ private:
 
     // Whether 「強制設定」 is ticked.
     bool ForceTicked() const;
+    void Close();
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
@@ -68,6 +69,9 @@ private:
     cReportBox m_reportBox;
     bool m_quitOnClose = true;
     int m_dpi = 96;
+    // A re-registration is under way: the pointer shows it, and a request to close waits for its outcome.
+    bool m_busy = false;
+    bool m_closePending = false;
     cOwned<FontTraits> m_font;
     cOwned<IconTraits> m_bigIcon;
     cOwned<IconTraits> m_smallIcon;

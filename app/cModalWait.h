@@ -1,8 +1,9 @@
 #pragma once
 #include <windows.h>
+#include <optional>
 
 // Waits for a process or a mutex within a bound while the owner window, if any, takes no input but keeps
-// painting. The window is given back enabled or disabled as it was found.
+// painting and answering. The window is given back enabled or disabled as it was found, with its focus.
 class cModalWait
 {
 public:

@@ -1,5 +1,36 @@
 #include "app/cReportBox.h"
+#include "app/cNamedAccessible.h"
 #include "sys/WindowText.h"
+#include <commctrl.h>
+
+void cReportBox::Attach(HWND edit)
+{
+    m_edit = edit;
+    ::SetWindowSubclass(edit, &SubclassProc, 1, 0);
+}
+
+LRESULT CALLBACK cReportBox::SubclassProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                          DWORD_PTR)
+{
+    switch (msg)
+    {
+    case WM_GETDLGCODE:
+        // A multi-line edit asks for every key: Tab would never leave it, and Esc would reach it, which then
+        // sends WM_CLOSE to its parent. The arrows, paging and selection keys stay its own.
+        return ::DefSubclassProc(edit, msg, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    case WM_GETOBJECT:
+        if (static_cast<LONG>(lParam) == OBJID_CLIENT)
+            if (const LRESULT answer = cNamedAccessible::Answer(edit, wParam, AccessibleName))
+                return answer;
+        break;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(edit, &SubclassProc, 1);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(edit, msg, wParam, lParam);
+}
 
 std::wstring cReportBox::Text() const
 {

@@ -2,8 +2,11 @@
 #include "app/cComponent.h"
 #include "sys/cAppError.h"
 #include "sys/cPathForm.h"
+#include "sys/cComApartment.h"
 #include "sys/cScreenDC.h"
 #include "tests/support/TestPc.h"
+#include <oleacc.h>
+#include <thread>
 
 namespace
 {
@@ -11,6 +14,8 @@ const std::wstring NotInstalled = L"・このＰＣにはカルトリアＷ３�
 const std::wstring Done = L"レジストリ参照位置変更に成功しました。",
                    Failed = L"レジストリ参照位置変更に失敗しました。";
 const std::wstring Changing = L"\r\n\r\n<< レジストリ変更中 >>";
+// IAccessible's id, written out: the one of mingw-w64's import library is not what Wine's oleacc takes.
+constexpr IID AccessibleIid{0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
 
 // The tool's window, with a lookup a test can make fail, recording message boxes (title|text|type).
 struct cForm : MainForm
@@ -22,9 +27,16 @@ struct cForm : MainForm
     {
         Boxes.push_back(title + L"|" + text + L"|" + std::to_wstring(type));
     }
+    HCURSOR Pointer = nullptr; // at the last lookup: during a repair, the one shown while regsvr32 runs
     std::wstring GetRegisteredPath(const std::wstring& id) override
     {
+        Pointer = ::GetCursor();
         return Fail ? throw cAppError(53, L"説明", L"Test") : MainForm::GetRegisteredPath(id);
+    }
+    DWORD BoundMs = cRegsvr32::DefaultTimeoutMs;
+    std::unique_ptr<cRegsvr32> MakeRegsvr32(HWND owner) override
+    {
+        return std::make_unique<cRegsvr32>(owner, BoundMs);
     }
     bool NoProgramFiles = false;
     std::wstring GetSpecialFolder(long folder) override
@@ -63,14 +75,28 @@ protected:
 TEST_F(MainFormTest, StartUpShowsTheWindowAndLogsBannerFoldersAndReportAndCloseLogsTheEnd)
 {
     Open();
-    EXPECT_EQ(L"地図コンポーネントレジストリ再設定ツール Ver.2（カルトリアＷ３）|チェック|再設定|強制設定",
-              WindowText(m_form->Hwnd()) + L"|" + WindowText(m_form->Command1()) + L"|" +
-                  WindowText(m_form->Command2()) + L"|" + WindowText(m_form->Check1()));
+    EXPECT_EQ(L"地図コンポーネントレジストリ再設定ツール Ver.2（カルトリアＷ３）",
+              WindowText(m_form->Hwnd()));
     EXPECT_EQ(
         L"Zelvioで使用するシステムファイルのレジストリ参照位置を再設定します。\r\nZelvioを起動している場合は"
         L"終了してください。\r\n再設定は管理者権限のあるユーザーで行ってください。",
         WindowText(m_form->Label1()));
     EXPECT_EQ(NotInstalled + L"|off", ReportAndReset());
+    // As a screen reader reads them: the buttons by their captions, the report box by a name of its own.
+    std::wstring names;
+    const cComApartment com(COINIT_APARTMENTTHREADED); // as the tool's thread is
+    for (HWND control :
+         {m_form->Text1(), m_form->Label1(), m_form->Command1(), m_form->Command2(), m_form->Check1()})
+    {
+        IAccessible* object = nullptr;
+        BSTR name = nullptr;
+        if (SUCCEEDED(::AccessibleObjectFromWindow(control, OBJID_CLIENT, AccessibleIid,
+                                                   reinterpret_cast<void**>(&object))))
+            object->get_accName(VARIANT{{{VT_I4, 0, 0, 0, {CHILDID_SELF}}}}, &name), object->Release();
+        names += (name ? name : L"") + std::wstring(L"|");
+        ::SysFreeString(name);
+    }
+    EXPECT_EQ(L"チェック結果|" + WindowText(m_form->Label1()) + L"|チェック|再設定|強制設定|", names);
     ::SendMessageW(m_form->Hwnd(), WM_CLOSE, 0, 0);
     const auto folder = [](int csidl) { return ShellFolder(csidl) + L"\\\r\n【INFO】"; };
     EXPECT_EQ(L"【INFO】-- Start --\r\n【INFO】Application-Path : " + TestFolder() +
@@ -81,8 +107,7 @@ TEST_F(MainFormTest, StartUpShowsTheWindowAndLogsBannerFoldersAndReportAndCloseL
     // A desktop named with a character code page 932 lacks gets the same log; its path line shows "?".
     const std::wstring usual = Log(), line = L"DeskTop-Path : " + ShellFolder(CSIDL_DESKTOPDIRECTORY);
     const cTempFolder temp;
-    const cDesktopAt moved(temp / L"𠮷田\\Desktop");
-    fs::remove(cTestPc::LogPath());
+    const cAtEnd moved = DesktopAt(temp / L"𠮷田\\Desktop");
     m_form.emplace();
     Open();
     ::SendMessageW(m_form->Hwnd(), WM_CLOSE, 0, 0);
@@ -104,11 +129,10 @@ TEST_F(MainFormTest, LaysOutFromTwipsAtTheScreensDpiOrTheOneGiven)
         EXPECT_NEAR(473 * scale, client.right, 1);
         EXPECT_NEAR(313 * scale, client.bottom, 1);
         // In tab order: class and place at 96 DPI (left, top, right, bottom).
-        const std::pair<std::wstring, RECT> controls[] = {{L"Edit", {16, 124, 455, 297}},
-                                                          {L"Static", {18, 16, 361, 117}},
-                                                          {L"Button", {374, 12, 457, 49}},
-                                                          {L"Button", {374, 56, 457, 93}},
-                                                          {L"Button", {376, 100, 453, 118}}};
+        // clang-format off
+        const std::pair<std::wstring, RECT> controls[] = {{L"Edit", {16, 124, 455, 297}}, {L"Static", {18, 16, 361, 117}},
+            {L"Button", {374, 12, 457, 49}}, {L"Button", {374, 56, 457, 93}}, {L"Button", {376, 100, 453, 118}}};
+        // clang-format on
         HWND child = ::GetWindow(m_form->Hwnd(), GW_CHILD);
         for (const auto& [cls, at96] : controls)
         {
@@ -164,76 +188,25 @@ TEST_F(MainFormTest, ReportsStackTheForceBoxSwitchesResetAndAMissingEditionClear
               Report() + L"|" + m_form->Boxes.at(0));
 }
 
-TEST_F(MainFormTest, AFolderWhereAComponentsFileBelongsIsMissingAndNeverRegistered)
+// Nothing to register, even forced: a folder where a file belongs, or no Program Files folder at all.
+TEST_F(MainFormTest, AFolderWhereAFileBelongsOrNoProgramFilesFolderGivesNothingToRegister)
 {
     cTestPc::InstallBoth(L"old\\");
     cTestPc::Register(LookupLibrary.ClassId, cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");
     ASSERT_TRUE(fs::remove(cTestPc::ExpectedControl()) && fs::create_directory(cTestPc::ExpectedControl()));
-    Open();
-    EXPECT_EQ(L"・このＰＣでは再設定の必要はありません。|off",
-              Last(L"・このＰＣ") + ReportAndReset().substr(Report().size()));
-    Press(m_form->Check1());
-    Press(m_form->Command2());
-    EXPECT_EQ(Changing + L"\r\n・lexgrid4b.dll → " + Done, Last(Changing)) << "forced, the folder is skipped";
-}
-
-TEST_F(MainFormTest, WithoutAProgramFilesFolderNothingIsExpectedAndNothingRegisteredEvenForced)
-{
-    cTestPc::InstallBoth(L"old\\");
-    m_form->NoProgramFiles = true;
-    Open();
-    EXPECT_EQ(L"・このＰＣでは再設定の必要はありません。", Last(L"・このＰＣ"));
-    Press(m_form->Check1());
-    Press(m_form->Command2());
-    EXPECT_EQ(Changing + L"|" + cTestPc::ProductFolder() + L"old\\plotwing2.ocx",
-              Last(Changing) + L"|" + cTestPc::Registered(MapControl.ClassId));
-}
-
-TEST_F(MainFormTest, RepairRegistersBothAtTheirShortFormsAndTheNextCheckFindsThePcSetUp)
-{
-    cTestPc::InstallBoth(L"old\\");
-    Open();
-    const std::wstring before = Report();
-    Press(m_form->Command2());
-    EXPECT_EQ(before + Changing + L"\r\n・plotwing2.ocx → " + Done + L"\r\n・lexgrid4b.dll → " + Done,
-              Report());
-    EXPECT_EQ(std::vector<std::wstring>{WindowText(m_form->Hwnd()) + L"|" + Done + L"|64"}, m_form->Boxes)
-        << "MB_OK with the information icon";
-    EXPECT_EQ(L"【INFO】" + Report() + L"\r\n", Log().substr(Log().rfind(L"【INFO】-")));
-    EXPECT_EQ(cPathForm::Short(cTestPc::ExpectedControl()) + L"|" +
-                  cPathForm::Short(cTestPc::ProductFolder() + L"common\\lexgrid4b.dll"),
-              cTestPc::Registered(MapControl.ClassId) + L"|" + cTestPc::Registered(LookupLibrary.ClassId));
-    Press(m_form->Command1());
-    EXPECT_EQ(L"　再設定の必要はありません", Last(L"　"));
-    // Forced, the correct registrations are made again.
-    Press(m_form->Check1());
-    Press(m_form->Command2());
-    EXPECT_EQ(Changing + L"\r\n・plotwing2.ocx → " + Done + L"\r\n・lexgrid4b.dll → " + Done, Last(Changing));
-}
-
-TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndTheBoxSaysSo)
-{
-    cTestPc::InstallBoth(L"old\\");
-    // The control's expected file is a server of the other class id; the lookup's never ends registering.
-    cTestPc::Place(L"fixture_lookup.dll", cTestPc::ExpectedControl());
-    cTestPc::Place(L"fixture_hang.dll", cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");
-    Open();
-    const std::wstring before = Log();
-    Press(m_form->Command2());
-    EXPECT_EQ(Changing + L"\r\n・plotwing2.ocx → " + Failed +
-                  L"\r\nregsvr32.exe は正常に終了しましたが、参照位置が" +
-                  L"変わっていません（現在の参照位置：" + cTestPc::ProductFolder() +
-                  L"old\\plotwing2.ocx）\r\n・" + L"lexgrid4b.dll → " + Failed +
-                  L"\r\nregsvr32.exe が30秒以内に終了しませんでした",
-              Last(Changing));
-    EXPECT_TRUE(::IsWindowEnabled(m_form->Hwnd())) << "left closed to input after the wait";
-    EXPECT_EQ(std::vector<std::wstring>{WindowText(m_form->Hwnd()) + L"|" + Failed + L"|16"}, m_form->Boxes)
-        << "MB_OK with the error icon";
-    // The two lookups and the section, nothing of the readings after regsvr32.
-    EXPECT_EQ(L"【INFO】CLSID : " + std::wstring(MapControl.ClassId) + L" : " + cTestPc::ProductFolder() +
-                  L"old\\plotwing2.ocx\r\n【INFO】CLSID : " + LookupLibrary.ClassId + L" : " +
-                  cPathForm::Short(cTestPc::ExpectedControl()) + L"\r\n【INFO】" + Report() + L"\r\n",
-              Log().substr(before.size()));
+    for (const bool programFiles : {true, false})
+    {
+        m_form.emplace();
+        m_form->NoProgramFiles = !programFiles;
+        Open();
+        EXPECT_EQ(L"・このＰＣでは再設定の必要はありません。|off",
+                  Last(L"・このＰＣ") + ReportAndReset().substr(Report().size()));
+        Press(m_form->Check1());
+        Press(m_form->Command2());
+        EXPECT_EQ(Changing + (programFiles ? L"\r\n・lexgrid4b.dll → " + Done : L"") + L"|" +
+                      cTestPc::ProductFolder() + L"old\\plotwing2.ocx",
+                  Last(Changing) + L"|" + cTestPc::Registered(MapControl.ClassId));
+    }
     // A failure inside either procedure ends it in its warning; nothing more is shown.
     const std::wstring shown = Report();
     m_form->Fail = true;
@@ -244,4 +217,44 @@ TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndTheBoxSaysSo)
         EXPECT_NE(std::wstring::npos,
                   Log().find(L"【WARN】" + procedure +
                              L"\r\n【Err.Number】53\r\n【Err.Description】説明\r\n【Err.Source】Test\r\n"));
+}
+
+// Each failed registration says why. While regsvr32 hangs the pointer is the wait cursor and the thread reads
+// its queue as a modal loop does; a close sent then (as Task Manager's End task does) comes after the
+// outcome.
+TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndAHangingOneOnlyDefersAClose)
+{
+    cTestPc::InstallBoth(L"old\\");
+    // The control's expected file is a server of the other class id; the lookup's never ends registering.
+    cTestPc::Place(L"fixture_lookup.dll", cTestPc::ExpectedControl());
+    cTestPc::Place(L"fixture_hang.dll", cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");
+    Open();
+    const std::wstring before = Log(), shown = Report();
+    const HWND window = m_form->Hwnd(), box = m_form->Text1();
+    DWORD_PTR selected = 0;
+    bool closedEarly = true;
+    std::thread user([&] {
+        ::Sleep(5000); // into the lookup's wait
+        ::PostMessageW(box, EM_SETSEL, 0, 3);
+        ::Sleep(300);
+        ::SendMessageTimeoutW(box, EM_GETSEL, 0, 0, SMTO_BLOCK, 3000, &selected);
+        ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_BLOCK, 3000, nullptr);
+        closedEarly = !::IsWindow(window);
+    });
+    m_form->Command2_Click();
+    user.join();
+    EXPECT_EQ(static_cast<DWORD_PTR>(MAKELONG(0, 3)), selected) << "the queue was not read during the wait";
+    EXPECT_TRUE(!closedEarly && !::IsWindow(window)) << "closed in the middle, or the close was lost";
+    EXPECT_TRUE(m_form->Pointer == ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)) &&
+                ::GetCursor() != m_form->Pointer)
+        << "the wait cursor while regsvr32 runs, and then not";
+    // The two lookups, the section and the end: nothing of the readings after regsvr32, and no message box.
+    EXPECT_EQ(L"【INFO】CLSID : " + std::wstring(MapControl.ClassId) + L" : " + cTestPc::ProductFolder() +
+                  L"old\\plotwing2.ocx\r\n【INFO】CLSID : " + LookupLibrary.ClassId + L" : " +
+                  cPathForm::Short(cTestPc::ExpectedControl()) + L"\r\n【INFO】" + shown + Changing +
+                  L"\r\n・plotwing2.ocx → " + Failed +
+                  L"\r\nregsvr32.exe は正常に終了しましたが、参照位置が変わっていません（現在の参照位置：" +
+                  cTestPc::ProductFolder() + L"old\\plotwing2.ocx）\r\n・lexgrid4b.dll → " + Failed +
+                  L"\r\nregsvr32.exe が30秒以内に終了しませんでした\r\n【INFO】-- End --\r\n|0",
+              Log().substr(before.size()) + L"|" + std::to_wstring(m_form->Boxes.size()));
 }

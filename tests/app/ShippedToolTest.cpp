@@ -1,11 +1,34 @@
 #include "tests/support/TestPc.h"
 #include <thread>
 
-// Administrators start the tool, elevated, from where they saved it: often a downloads folder.
-TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsUsual)
+namespace
+{
+// Presses the keys in turn and lets them go in reverse, as a keyboard user does; then the control of the
+// tool's window `thread` that has the focus.
+int Press(DWORD thread, std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    for (const WORD key : keys)
+        inputs.insert(inputs.begin() + static_cast<long>(inputs.size() / 2),
+                      {{INPUT_KEYBOARD, {.ki = {key, 0, 0, 0, 0}}},
+                       {INPUT_KEYBOARD, {.ki = {key, 0, KEYEVENTF_KEYUP, 0, 0}}}});
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    ::Sleep(300);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(thread, &info);
+    return ::GetDlgCtrlID(info.hwndFocus);
+}
+} // namespace
+
+// Administrators start the tool, elevated, from where they saved it: often a downloads folder. Some use only
+// the keyboard: Tab and Shift+Tab go round the four controls, the report box scrolls and selects from the
+// keyboard, and Esc there leaves the tool open.
+TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsUsualAlsoFromTheKeyboard)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
     const cTestPc pc;
+    cTestPc::InstallBoth(L"old\\"); // 「再設定」 enabled
     const cTempFolder downloads;
     for (const wchar_t* name : {L"fixtures\\version.dll", L"fixtures\\imports_version.exe",
                                 L"plotwing2fix.exe", L"plotwing2fix-cli.exe"})
@@ -16,16 +39,34 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
     EXPECT_EQ(1, _wsystem((downloads / L"imports_version.exe").c_str()));
     ASSERT_TRUE(fs::remove(marker)) << "version.dll is not taken from the program's folder here: run with "
                                        "WINEDLLOVERRIDES=version=n,b";
-    // Closed as a user would, once its window is there.
     std::thread user([] {
         HWND window = nullptr;
         for (int i = 0; !window && i < 400; ++i, ::Sleep(50))
             window = ::FindWindowW(L"Plotwing2RegisterFix", nullptr);
+        ::SetForegroundWindow(window);
+        const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+        std::vector<int> order;
+        for (const bool back : {false, false, false, false, false, true, true, true, true})
+            order.push_back(back ? Press(thread, {VK_SHIFT, VK_TAB}) : Press(thread, {VK_TAB}));
+        EXPECT_EQ((std::vector<int>{1001, 1003, 1004, 1005, 1001, 1005, 1004, 1003, 1001}), order);
+        const HWND box = ::GetDlgItem(window, 1001);
+        const auto selection = [box] {
+            const auto range = static_cast<DWORD>(::SendMessageW(box, EM_GETSEL, 0, 0));
+            return std::to_wstring(LOWORD(range)) + L"-" + std::to_wstring(HIWORD(range));
+        };
+        Press(thread, {VK_CONTROL, VK_HOME});
+        const std::wstring firstLine = (Press(thread, {VK_SHIFT, VK_END}), selection());
+        const int focus = Press(thread, {VK_NEXT}) == 1001 ? Press(thread, {VK_ESCAPE}) : 0;
+        const std::wstring end =
+            std::to_wstring(::SendMessageW(box, WM_GETTEXTLENGTH, 0, 0)); // another process's
+        EXPECT_EQ(L"0-74|" + end + L"-" + end + L"|1001|open",
+                  firstLine + L"|" + selection() + L"|" + std::to_wstring(focus) +
+                      (::IsWindow(window) ? L"|open" : L"|closed"));
         ::PostMessageW(window, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(0, _wsystem((downloads / L"plotwing2fix.exe").c_str()));
     user.join();
-    EXPECT_EQ(3, _wsystem((downloads / L"plotwing2fix-cli.exe check >nul").c_str())) << "not installed";
+    EXPECT_EQ(1, _wsystem((downloads / L"plotwing2fix-cli.exe check >nul").c_str())) << "re-setting needed";
     EXPECT_FALSE(fs::exists(marker)) << "the planted version.dll ran";
     // Its log keeps the name from the tool's own version block.
     EXPECT_EQ(L"【INFO】-- End --\r\n",
