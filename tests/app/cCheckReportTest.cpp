@@ -74,22 +74,19 @@ TEST(cReportBoxTest, AppendsAtTheEndWhateverIsSelectedAndReplaceTakesTheWholeTex
     const cAtEnd destroy{[edit] { ::DestroyWindow(edit); }};
     cReportBox box;
     box.Attach(edit);
-    const std::tuple<std::wstring, int, int, std::wstring> rows[] = {
-        {L"", 0, 0, L"新"},
-        {L"古い\r\n報告", 0, 0, L"古い\r\n報告\r\n新"},
-        {L"古い\r\n報告", 1, 5, L"古い\r\n報告\r\n新"},
-        {L"古い\r\n報告", 0, -1, L"古い\r\n報告\r\n新"}};
-    for (const auto& [before, from, to, after] : rows)
+    const auto shown = [edit] {
+        DWORD from = 0, to = 0;
+        ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+        return WindowText(edit) + L"|" + std::to_wstring(from) + L"-" + std::to_wstring(to);
+    };
+    for (const auto& [before, from, to] :
+         {std::tuple{L"", 0, 0}, {L"古い\r\n報告", 0, 0}, {L"古い\r\n報告", 1, 5}, {L"古い\r\n報告", 0, -1}})
     {
-        ::SetWindowTextW(edit, before.c_str());
+        ::SetWindowTextW(edit, before);
         ::SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(from), to);
         box.Append(L"新");
-        DWORD start = 0, end = 0;
-        ::SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        EXPECT_EQ(after + L"|" + std::to_wstring(after.size()) + L"-" + std::to_wstring(after.size()),
-                  box.Text() + L"|" + std::to_wstring(start) + L"-" + std::to_wstring(end))
-            << from << "-" << to;
+        EXPECT_EQ(*before ? L"古い\r\n報告\r\n新|9-9" : L"新|1-1", shown()) << from << "-" << to;
     }
     box.Replace(L"置換");
-    EXPECT_EQ(L"置換", box.Text());
+    EXPECT_EQ(L"置換|2-2", shown());
 }

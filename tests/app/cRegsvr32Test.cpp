@@ -9,8 +9,7 @@ namespace
 // The real steps, of which a test replaces one to bring its failure about.
 struct cSeamedRegsvr32 : cRegsvr32
 {
-    explicit cSeamedRegsvr32(HWND owner = nullptr, DWORD timeoutMs = DefaultTimeoutMs)
-        : cRegsvr32(owner, timeoutMs)
+    explicit cSeamedRegsvr32(HWND owner = nullptr, DWORD bound = DefaultTimeoutMs) : cRegsvr32(owner, bound)
     {
     }
     std::optional<std::wstring> Folder, Registered;
@@ -21,8 +20,7 @@ struct cSeamedRegsvr32 : cRegsvr32
     std::wstring SystemFolder() const override { return Folder.value_or(cRegsvr32::SystemFolder()); }
     std::optional<HANDLE> Start(const std::wstring& program, const std::wstring& parameter) override
     {
-        Program = program;
-        return Started ? *Started : cRegsvr32::Start(program, parameter);
+        return Program = program, Started ? *Started : cRegsvr32::Start(program, parameter);
     }
     std::optional<DWORD> ExitCode(HANDLE process) const override
     {
@@ -30,7 +28,7 @@ struct cSeamedRegsvr32 : cRegsvr32
     }
     std::wstring RegisteredText(const std::wstring& id) const override
     {
-        return Registered ? *Registered : cRegsvr32::RegisteredText(id);
+        return Registered.value_or(cRegsvr32::RegisteredText(id));
     }
     std::wstring Run(const std::wstring& path)
     {
@@ -78,7 +76,7 @@ const cHandle Ended(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
     Running(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
 } // namespace
 
-TEST(cRegsvr32Test, TheWaitGivesTheOwnerWindowBackEnabledOrDisabledAsItFoundIt)
+TEST(cRegsvr32Test, TheWaitGivesTheWindowBackAsItFoundItAndExitCodeZeroCountsOnlyWhenComFindsTheExpectedFile)
 {
     for (const BOOL enabled : {TRUE, FALSE})
         for (const HANDLE process : {Ended.Get(), Running.Get()})
@@ -93,20 +91,17 @@ TEST(cRegsvr32Test, TheWaitGivesTheOwnerWindowBackEnabledOrDisabledAsItFoundIt)
             EXPECT_EQ(enabled, ::IsWindowEnabled(owner))
                 << "enabled " << enabled << ", ended " << (process == Ended.Get());
         }
-}
-
-// After exit code 0 the file COM finds is compared as the check compares it: letter case and 8.3 form aside.
-TEST(cRegsvr32Test, ExitCodeZeroIsASuccessOnlyWhenComNowFindsTheExpectedFile)
-{
+    // After exit code 0 the file COM finds is compared as the check compares it: letter case and 8.3 form
+    // aside.
     const cTempFolder temp;
     const std::wstring onDisk = temp / L"KovaMap\\Common\\plotwing2.ocx";
     ASSERT_TRUE(WriteBytes(onDisk, "x"));
     const std::wstring moved =
         L"regsvr32.exe は正常に終了しましたが、参照位置が変わっていません（現在の参照位置：";
-    const std::pair<std::wstring, std::wstring> rows[] = {{onDisk, L"succeeded"},
-                                                          {cPathForm::Short(onDisk), L"succeeded"},
-                                                          {temp / L"old.ocx", moved + temp / L"old.ocx）"},
-                                                          {L"", moved + L"）"}};
+    // clang-format off
+    const std::pair<std::wstring, std::wstring> rows[] = {{onDisk, L"succeeded"}, {cPathForm::Short(onDisk), L"succeeded"},
+        {temp / L"old.ocx", moved + temp / L"old.ocx）"}, {L"", moved + L"）"}};
+    // clang-format on
     for (const auto& [registered, outcome] : rows)
     {
         cSeamedRegsvr32 regsvr32;

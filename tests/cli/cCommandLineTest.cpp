@@ -1,5 +1,4 @@
 #include "cli/cCommandLine.h"
-#include "cli/cConsoleStream.h"
 #include "cli/cJsonWriter.h"
 #include "tests/support/TestPc.h"
 
@@ -18,42 +17,27 @@ const std::wstring NoPath = L"error:--log のあとにログファイルのパ�
 const std::wstring FullWidth = L"に全角文字が含まれています。半角で入力してください。";
 } // namespace
 
-TEST(cCommandLineTest, ParseTakesOneCommandThenOptionsInAnyOrderAndNamesTheFirstMistake)
+TEST(cCommandLineTest, ParseTakesOneCommandThenOptionsInAnyOrderAndNamesTheFirstMistakeAndUsageListsAllCodes)
 {
+    // clang-format off
     const std::pair<std::vector<std::wstring>, std::wstring> rows[] = {
-        {{}, L"error:"},
-        {{L"repair", L"--log", L"C:\\x", L"--json", L"--force"}, L"repair force json log=C:\\x"},
-        {{L"repair", L"--force", L"--json", L"--force", L"--json"}, L"repair force json"},
+        {{}, L"error:"}, {{L"repair", L"--log", L"C:\\x", L"--json", L"--force"}, L"repair force json log=C:\\x"},
         {{L"check", L"--log=C:\\ＰＣ\\a　b.log"}, L"check log=C:\\ＰＣ\\a　b.log"},
-        {{L"check", L"--log", L"-h"}, L"check log=-h"},
-        {{L"-h"}, L"help"},
-        {{L"bogus", L"--help"}, L"help"},
-        {{L"ｃｈｅｃｋ", L"--log", L"x", L"/?"}, L"help"},
-        {{L"check", L"--log", L"--log", L"-h"}, L"help"},
+        {{L"check", L"--log", L"-h"}, L"check log=-h"}, {{L"-h"}, L"help"}, {{L"bogus", L"--help"}, L"help"},
+        {{L"ｃｈｅｃｋ", L"--log", L"x", L"/?"}, L"help"}, {{L"check", L"--log", L"--log", L"-h"}, L"help"},
         {{L"Check"}, L"error:「Check」というコマンドはありません。check か repair を指定してください。"},
-        {{L"--json", L"check"},
-         L"error:「--json」というコマンドはありません。check か repair を指定してください。"},
         {{L"check", L"--jsn"}, L"error:「--jsn」というオプションはありません。"},
         {{L"check", L"a\r\nb"}, L"error:「a??b」というオプションはありません。"},
-        {{L"repair", L"ｦ"}, L"error:「ｦ」というオプションはありません。"},
         {{L"check", L"--force"}, L"error:--force は repair でのみ指定できます（check では使えません）。"},
-        {{L"repair", L"--log"}, NoPath},
-        {{L"repair", L"--log", L"", L"--json"}, NoPath},
-        {{L"repair", L"--log="}, NoPath},
+        {{L"repair", L"--log"}, NoPath}, {{L"repair", L"--log="}, NoPath},
         {{L"check", L"--log", L"a", L"--log=a"}, L"error:--log は 1 回だけ指定できます。"},
-        {{L"check", L"--json", L""}, L"error:3 番目の引数が空です。"},
-        {{L"", L"check"}, L"error:1 番目の引数が空です。"},
-        {{L"ｃｈｅｃｋ"}, L"error:「ｃｈｅｃｋ」" + FullWidth},
-        {{L"repair", L"－－force"}, L"error:「－－force」" + FullWidth},
-        {{L"check", L"--json　"}, L"error:「--json　」" + FullWidth},
-        {{L"check", L"！"}, L"error:「！」" + FullWidth},
+        {{L"check", L"--json", L""}, L"error:3 番目の引数が空です。"}, {{L"ｃｈｅｃｋ"}, L"error:「ｃｈｅｃｋ」" + FullWidth},
+        {{L"repair", L"－－force"}, L"error:「－－force」" + FullWidth}, {{L"check", L"！"}, L"error:「！」" + FullWidth},
         {{L"check", L"～"}, L"error:「～」" + FullWidth}};
+    // clang-format on
     for (const auto& [args, expected] : rows)
         EXPECT_EQ(expected, Render(cCommandLine::Parse(args))) << testing::PrintToString(args);
-}
-
-TEST(cCommandLineTest, UsageEndsEachLineWithCrLfAndListsEveryExitCode)
-{
+    // The usage: CR LF between lines, every exit code.
     const std::wstring usage = cCommandLine::Usage();
     EXPECT_EQ(std::count(usage.begin(), usage.end(), L'\n'), std::count(usage.begin(), usage.end(), L'\r'));
     EXPECT_NE(L'\n', usage.back());
@@ -63,16 +47,13 @@ TEST(cCommandLineTest, UsageEndsEachLineWithCrLfAndListsEveryExitCode)
 
 TEST(cJsonWriterTest, EscapesQuotesBackslashesControlsLineSeparatorsAndLoneSurrogatesOnly)
 {
+    // clang-format off
     const std::pair<std::wstring, std::wstring> rows[] = {
-        {L"", L"\"\""},
-        {L"設定済み /\x7f\x2027\x202a", L"\"設定済み /\x7f\x2027\x202a\""},
-        {L"\"\\", L"\"\\\"\\\\\""},
-        {L"\b\f\n\r\t", L"\"\\b\\f\\n\\r\\t\""},
-        {std::wstring(L"\0\x1f\x0b", 3), L"\"\\u0000\\u001f\\u000b\""},
-        {L"\x2028\x2029", L"\"\\u2028\\u2029\""},
-        {L"\xd83d\xde00", L"\"\xd83d\xde00\""},
-        {L"\xdbff\x61\xdc00\xd800", L"\"\\udbffa\\udc00\\ud800\""},
-        {L"\xdc00\xd800", L"\"\\udc00\\ud800\""}};
+        {L"", L"\"\""}, {L"設定済み /\x7f\x2027\x202a", L"\"設定済み /\x7f\x2027\x202a\""}, {L"\"\\", L"\"\\\"\\\\\""},
+        {L"\b\f\n\r\t", L"\"\\b\\f\\n\\r\\t\""}, {std::wstring(L"\0\x1f\x0b", 3), L"\"\\u0000\\u001f\\u000b\""},
+        {L"\x2028\x2029", L"\"\\u2028\\u2029\""}, {L"\xd83d\xde00", L"\"\xd83d\xde00\""},
+        {L"\xdbff\x61\xdc00\xd800", L"\"\\udbffa\\udc00\\ud800\""}, {L"\xdc00\xd800", L"\"\\udc00\\ud800\""}};
+    // clang-format on
     for (const auto& [text, json] : rows)
         EXPECT_EQ(json, cJsonWriter::Escape(text)) << testing::PrintToString(text);
     cJsonWriter w;
@@ -80,22 +61,4 @@ TEST(cJsonWriterTest, EscapesQuotesBackslashesControlsLineSeparatorsAndLoneSurro
     w.Key(L"l").BeginArray().Null().Bool(true).BeginObject().EndObject().BeginArray().EndArray().Bool(false);
     w.EndArray().Key(L"z").Number(0).EndObject();
     EXPECT_EQ(LR"({"a\"":"済","n":-9223372036854775808,"l":[null,true,{},[],false],"z":0})", w.Text());
-}
-
-// The redirected bytes are what deployment tools read: code page 932 for text, UTF-8 for the JSON line.
-TEST(cConsoleStreamTest, RedirectedOutputIsCodePage932OrUtf8WithLineEndsAsGiven)
-{
-    const cTempFolder folder;
-    const std::wstring path = folder / L"out.txt";
-    cHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_TRUE(file);
-    const HANDLE saved = ::GetStdHandle(STD_ERROR_HANDLE);
-    const cAtEnd restore{[saved] { ::SetStdHandle(STD_ERROR_HANDLE, saved); }};
-    ::SetStdHandle(STD_ERROR_HANDLE, file.Get());
-    const cConsoleStream stream(STD_ERROR_HANDLE);
-    EXPECT_FALSE(stream.IsConsole());
-    stream.Write(L"設定済み\r\nＷ３\n");
-    stream.WriteUtf8(L"{\"a\":\"済\"}");
-    file.Reset();
-    EXPECT_EQ("\x90\xdd\x92\xe8\x8d\xcf\x82\xdd\r\n\x82v\x82R\n{\"a\":\"\xe6\xb8\x88\"}", ReadBytes(path));
 }

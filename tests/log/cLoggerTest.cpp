@@ -15,7 +15,7 @@ cLogger Logger(const std::wstring& path, long level)
 }
 } // namespace
 
-TEST(cLoggerTest, EntriesFromTheLevelUpAreAppendedAsCodePage932LinesAndFailuresAreSwallowed)
+TEST(cLoggerTest, EntriesFromTheLevelUpAreAppendedAsCodePage932LinesWithTheirTimeAndFailuresAreSwallowed)
 {
     const cTempFolder temp;
     const std::wstring path = temp / L"地図ログ.log";
@@ -40,25 +40,36 @@ TEST(cLoggerTest, EntriesFromTheLevelUpAreAppendedAsCodePage932LinesAndFailuresA
               L"【Err.Description】説明\r\n【Err.Source】src\r\n",
               WithoutStamps(strconv::ToWide(ReadBytes(path), 932), since, L"<T>"));
     EXPECT_EQ(Sjis(L"【WARN】地図2\r\n"), ReadBytes(path).substr(24, 15)) << "code page 932, CR LF";
-}
-
-TEST(cLoggerTest, AnEntryIsTheZeroFilledTimeTheLevelsTagTheMessageAndTheErrorBlock)
-{
+    // At a fixed time: the stamp zero-filled, year, month, day.
     const cAppError zero(0, L"", L"");
+    // clang-format off
     const std::tuple<SYSTEMTIME, long, const cAppError*, std::wstring> rows[] = {
         {{2024, 5, 1, 6, 13, 4, 9, 0}, 1, nullptr, L"2024/05/06 13:04:09【INFO】地図"},
-        {{2026, 12, 4, 31, 23, 59, 58, 999},
-         2,
-         &zero,
-         L"2026/12/31 23:59:58【WARN】地図\r\n【Err.Number】0\r\n【Err.Description】\r\n【Err.Source】"},
+        {{2026, 12, 4, 31, 23, 59, 58, 999}, 2, &zero, L"2026/12/31 23:59:58【WARN】地図\r\n【Err.Number】0\r\n【Err.Description】\r\n【Err.Source】"},
         {{987, 1, 0, 2, 0, 0, 0, 0}, 4, nullptr, L"0987/01/02 00:00:00"}}; // no tag, no message
+    // clang-format on
     for (const auto& [time, lv, ex, entry] : rows)
         EXPECT_EQ(entry, cLogger::FormatEntry(time, lv, L"地図", ex));
 }
 
-// The tool runs elevated and logs where others may write: a planted link or an overlong path is refused.
-TEST(cLoggerTest, HardLinkedOrOverlongLogIsNotWritten)
+// The tool runs elevated and logs where others may write: what can send the write elsewhere (a hard link, a
+// symbolic link, a junction) is refused, and so is an overlong path; a cloud file (a OneDrive desktop) is no
+// such link.
+TEST(cLoggerTest, OnlyWhatCanSendTheWriteElsewhereIsRefusedAndAnOverlongPath)
 {
+    using T = cFileSystemObject::eAppendTarget;
+    constexpr DWORD file = FILE_ATTRIBUTE_ARCHIVE, reparse = file | FILE_ATTRIBUTE_REPARSE_POINT;
+    // Tags: cloud files 0x9000001A and 0x9000601A (OneDrive's), deduplicated data 0x80000013, symbolic
+    // link 0xA000000C, junction or mount point 0xA0000003.
+    // clang-format off
+    const std::tuple<DWORD, DWORD, DWORD, T> rows[] = {
+        {file, 0, 1, T::File}, {reparse, 0x9000001A, 1, T::Placeholder}, {reparse | FILE_ATTRIBUTE_OFFLINE, 0x9000601A, 1, T::Placeholder},
+        {reparse, 0x80000013, 1, T::Placeholder}, {reparse, 0xA000000C, 1, T::Elsewhere}, {reparse, 0xA0000003, 1, T::Elsewhere},
+        {file, 0, 2, T::Elsewhere}, {reparse, 0x9000601A, 3, T::Elsewhere}, {FILE_ATTRIBUTE_DIRECTORY, 0, 1, T::Elsewhere}};
+    // clang-format on
+    for (const auto& [attributes, tag, links, target] : rows)
+        EXPECT_EQ(target, cFileSystemObject::AppendTargetOf(attributes, tag, links))
+            << std::hex << attributes << " " << tag << " " << links;
     const cTempFolder temp;
     const std::wstring other = temp / L"other.txt", path = temp / L"app.log";
     ASSERT_TRUE(WriteBytes(other, "secret\r\n") && ::CreateHardLinkW(path.c_str(), other.c_str(), nullptr));
@@ -70,28 +81,6 @@ TEST(cLoggerTest, HardLinkedOrOverlongLogIsNotWritten)
     ASSERT_TRUE(fs::create_directories(log));
     Logger(log + L"plwg2reg200.log", 0).InfoOut(L"long");
     EXPECT_FALSE(fs::exists(L"\\\\?\\" + log + L"plwg2reg200.log"));
-}
-
-// A link that sends the write elsewhere is refused; a cloud file (a OneDrive desktop) is no such link.
-TEST(cLoggerTest, OnlyWhatCanSendTheWriteElsewhereIsRefused)
-{
-    using T = cFileSystemObject::eAppendTarget;
-    constexpr DWORD file = FILE_ATTRIBUTE_ARCHIVE, reparse = file | FILE_ATTRIBUTE_REPARSE_POINT;
-    // Tags: cloud files 0x9000001A and 0x9000601A (OneDrive's), deduplicated data 0x80000013, symbolic
-    // link 0xA000000C, junction or mount point 0xA0000003.
-    const std::tuple<DWORD, DWORD, DWORD, T> rows[] = {
-        {file, 0, 1, T::File},
-        {reparse, 0x9000001A, 1, T::Placeholder},
-        {reparse | FILE_ATTRIBUTE_OFFLINE, 0x9000601A, 1, T::Placeholder},
-        {reparse, 0x80000013, 1, T::Placeholder},
-        {reparse, 0xA000000C, 1, T::Elsewhere},
-        {reparse, 0xA0000003, 1, T::Elsewhere},
-        {file, 0, 2, T::Elsewhere},
-        {reparse, 0x9000601A, 3, T::Elsewhere},
-        {FILE_ATTRIBUTE_DIRECTORY, 0, 1, T::Elsewhere}};
-    for (const auto& [attributes, tag, links, target] : rows)
-        EXPECT_EQ(target, cFileSystemObject::AppendTargetOf(attributes, tag, links))
-            << std::hex << attributes << " " << tag << " " << links;
 }
 
 TEST(cLoggerTest, ASymbolicLinkAtTheLogsPathIsNotWrittenThrough)
@@ -114,17 +103,15 @@ TEST(cLoggerTest, TwoWritersAtOnceLoseNoEntryAndSplitNone)
     const std::wstring path = temp / L"both.log";
     const SYSTEMTIME since = LocalNow();
     const auto write = [&path](wchar_t who) {
-        cLogger logger = Logger(path, 0);
         for (int i = 0; i < 500; ++i)
-            logger.InfoOut(who + std::wstring(L"地図\r\n") + who);
+            Logger(path, 0).InfoOut(who + std::wstring(L"地図\r\n") + who);
     };
     std::thread a(write, L'A'), b(write, L'B');
-    a.join();
-    b.join();
+    a.join(), b.join();
     std::wstring text = WithoutStamps(strconv::ToWide(ReadBytes(path), 932), since, L"<T>");
     size_t entries = 0;
     for (const std::wstring entry : {L"<T>【INFO】A地図\r\nA\r\n", L"<T>【INFO】B地図\r\nB\r\n"})
-        for (size_t at = text.find(entry); at != std::wstring::npos; at = text.find(entry))
-            text.erase(at, entry.size()), ++entries;
+        for (size_t at = text.find(entry); at != std::wstring::npos; at = text.find(entry), ++entries)
+            text.erase(at, entry.size());
     EXPECT_EQ(L"1000|", std::to_wstring(entries) + L"|" + text);
 }

@@ -81,24 +81,19 @@ std::wstring WithoutStamps(std::wstring text, const SYSTEMTIME& since, const std
     return text;
 }
 
-namespace
+cAtEnd DesktopAt(const std::wstring& folder)
 {
-const wchar_t* const ShellFolders =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-}
-
-cDesktopAt::cDesktopAt(const std::wstring& folder)
-{
+    const wchar_t* const key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    auto old = std::make_shared<std::pair<DWORD, std::wstring>>(0, std::wstring(MAX_PATH, L'\0'));
+    DWORD size = MAX_PATH * 2;
+    ::RegGetValueW(HKEY_CURRENT_USER, key, L"Desktop", RRF_RT_ANY | RRF_NOEXPAND, &old->first,
+                   old->second.data(), &size);
+    old->second.resize(size / 2);
     fs::create_directories(folder);
-    ::RegGetValueW(HKEY_CURRENT_USER, ShellFolders, L"Desktop", RRF_RT_ANY | RRF_NOEXPAND, &m_type, m_old,
-                   &m_size);
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, L"Desktop", REG_SZ, folder.c_str(),
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", REG_SZ, folder.c_str(),
                       static_cast<DWORD>(folder.size() * 2 + 2));
-}
-
-cDesktopAt::~cDesktopAt()
-{
-    ::RegSetKeyValueW(HKEY_CURRENT_USER, ShellFolders, L"Desktop", m_type, m_old, m_size);
+    return {
+        [=] { ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", old->first, old->second.data(), size); }};
 }
 
 void cTestPc::RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath)

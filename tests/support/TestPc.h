@@ -60,17 +60,8 @@ private:
     std::error_code m_ignored;
 };
 
-// Points the user's Desktop folder setting at `folder`, made first, for as long as it lives.
-class cDesktopAt
-{
-public:
-    explicit cDesktopAt(const std::wstring& folder);
-    ~cDesktopAt();
-
-private:
-    DWORD m_type = 0, m_size = MAX_PATH * 2;
-    wchar_t m_old[MAX_PATH] = {};
-};
+// Points the user's Desktop folder setting at `folder`, made first, until the owner returned goes.
+[[nodiscard]] cAtEnd DesktopAt(const std::wstring& folder);
 
 // The map product's edition, component files, class registrations and log: cleared on a throwaway machine.
 class cTestPc

@@ -1,5 +1,4 @@
 #include "sys/cPathForm.h"
-#include "sys/FolderLookup.h"
 #include "sys/cShlwVB.h"
 #include "sys/mShlwVB.h"
 #include "tests/support/TestPc.h"
@@ -56,15 +55,4 @@ TEST(cPathFormTest, PathsComeBackWholeBeyondTheFirstBuffer)
     ASSERT_TRUE(WriteBytes(file, "x"));
     EXPECT_EQ(file + L"|", cPathForm::Long(cPathForm::Short(file)) + L"|" + cPathForm::Long(file + L"x"));
     EXPECT_LT(cPathForm::Short(file).size(), 256u);
-}
-
-TEST(cSpecialFolderTest, ALongDesktopNamedOutsideCodePage932ComesBackWhole)
-{
-    SKIP_UNLESS_THROWAWAY_MACHINE();
-    const cTempFolder temp;
-    std::wstring desktop = temp / L"𠮷田のデスクトップ";
-    while (desktop.size() < 180)
-        desktop += L"\\folder0123";
-    const cDesktopAt moved(desktop);
-    EXPECT_EQ(desktop, cSpecialFolder().GetSpecialFolder(cSpecialFolder::CSIDL_DESKTOP_));
 }

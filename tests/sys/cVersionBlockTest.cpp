@@ -3,7 +3,7 @@
 #include "tests/support/TestPc.h"
 
 // The test program carries the tool's own version resource.
-TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndACutOrDamagedOneAsMissing)
+TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndAnotherFilesACutOrDamagedOneAsMissing)
 {
     const cVersionBlock block = cVersionBlock::OfThisProgram();
     ASSERT_TRUE(block.FixedInfo());
@@ -23,11 +23,7 @@ TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndACutOrDamagedOneAsMissing)
     bytes[6] = 'X';
     EXPECT_FALSE(cVersionBlock(bytes).FixedInfo() ||
                  cVersionBlock(bytes).StringValue(L"041104B0", L"ProductName"));
-}
-
-// Another file's version, read as data: the test program carries the tool's version block.
-TEST(cFileVersionTest, AFilesVersionBlockOrNothing)
-{
+    // Another file's version, read as data: the test program carries the tool's version block.
     const cTempFolder temp;
     ASSERT_TRUE(WriteBytes(temp / L"text.dll", "MZ not a program"));
     EXPECT_EQ(L"2.0.0.0|||",
