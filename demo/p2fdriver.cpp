@@ -1,10 +1,14 @@
 // Reads and presses the tool's window from outside, one step per run, for the demo.
 //   p2fdriver report | check | force | reset (waits for the message box) | ok (closes it) | close
+//   p2fdriver rect: the screen area of the window, and on a second line that of its message box when one is
+//   open, each as WIDTHxHEIGHT+LEFT+TOP (an ImageMagick crop geometry)
+//   p2fdriver place: moves the open message box below the window's lower right corner, for a picture
 // Output is UTF-8.
 #include "res/resource.h"
 #include "sys/StrConv.h"
 #include "demo/cWindowDriver.h"
 #include <windows.h>
+#include <optional>
 #include <string>
 
 namespace
@@ -21,6 +25,17 @@ int Fail(const std::wstring& why)
 {
     Print(L"p2fdriver: " + why);
     return 1;
+}
+
+// A window's screen area as WIDTHxHEIGHT+LEFT+TOP, clipped to the screen, or none when it is off it.
+std::optional<std::wstring> Geometry(HWND window)
+{
+    RECT area{};
+    const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    if (!::GetWindowRect(window, &area) || !::IntersectRect(&area, &area, &screen))
+        return std::nullopt;
+    return std::to_wstring(area.right - area.left) + L"x" + std::to_wstring(area.bottom - area.top) + L"+" +
+           std::to_wstring(area.left) + L"+" + std::to_wstring(area.top);
 }
 } // namespace
 
@@ -64,5 +79,29 @@ int wmain(int argc, wchar_t** argv)
     }
     if (step == L"close")
         return cWindowDriver::Close(window, 20000) ? 0 : Fail(L"the tool did not end");
+    if (step == L"rect")
+    {
+        const std::optional<std::wstring> area = Geometry(window);
+        if (!area)
+            return Fail(L"the window is not on the screen");
+        Print(*area);
+        const auto box = cWindowDriver::FindMessageBox(pid, 0);
+        if (const std::optional<std::wstring> boxArea = box.Box ? Geometry(box.Box) : std::nullopt)
+            Print(*boxArea);
+        return 0;
+    }
+    if (step == L"place")
+    {
+        // Below the window and a little to its right, where it hides none of the report.
+        const auto box = cWindowDriver::FindMessageBox(pid, 5000);
+        RECT area{}, boxArea{};
+        if (!box.Box || !::GetWindowRect(window, &area) || !::GetWindowRect(box.Box, &boxArea))
+            return Fail(L"no message box");
+        const int left = area.right + 40 - (boxArea.right - boxArea.left);
+        const int top = area.bottom - 12;
+        return ::SetWindowPos(box.Box, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : Fail(L"the message box did not move");
+    }
     return Fail(L"unknown step: " + step);
 }
