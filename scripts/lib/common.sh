@@ -38,7 +38,13 @@ p2f_detect_arch() {
 p2f_configure() {
     local dir=$1 toolchain=$2
     shift 2
+    # CMake keeps the compilers of a folder's first toolchain, whatever toolchain file it is given later: a
+    # folder made for another one (or before this was noted) starts afresh.
+    if [[ -f $dir/CMakeCache.txt && $(cat "$dir/p2f-toolchain" 2>/dev/null) != "$toolchain" ]]; then
+        rm -rf "$dir"
+    fi
     mkdir -p "$dir"
+    echo "$toolchain" >"$dir/p2f-toolchain"
     cmake -S "$P2F_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" "$@" \
         >"$dir/configure.log" 2>&1 || { cat "$dir/configure.log"; return 1; }
 }
@@ -140,6 +146,9 @@ p2f_seed_demo_pc() {
 p2f_register_old_copy() {
     local regsvr32='C:\windows\syswow64\regsvr32.exe'
     [[ $P2F_TEST_ARCH == x86_64 ]] && regsvr32='C:\windows\system32\regsvr32.exe'
-    wine "$regsvr32" /s 'C:\kovamap_old\plotwing2.ocx' >/dev/null 2>&1
-    wine "$regsvr32" /s 'C:\kovamap_old\lexgrid4b.dll' >/dev/null 2>&1
+    local file
+    for file in plotwing2.ocx lexgrid4b.dll; do
+        wine "$regsvr32" /s "C:\\kovamap_old\\$file" >/dev/null 2>&1 ||
+            { echo "regsvr32 could not register the old copy of $file" >&2; return 1; }
+    done
 }
