@@ -26,7 +26,8 @@ p2f_detect_arch() {
         echo "note: this machine cannot run 32-bit x86 code; the tests run a 64-bit build of the same sources" \
             "under 64-bit Wine, and the shipped 32-bit exe is built and checked but not run"
         # Debian's wine wrapper always picks the 32-bit loader when it is installed.
-        local bin=$P2F_BUILD/wine64-bin
+        # Beside the build folder, which may be started afresh.
+        local bin=$P2F_BUILD-wine64
         mkdir -p "$bin"
         printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/wine"
         chmod +x "$bin/wine"
