@@ -11,19 +11,30 @@ bool IsSelf(const VARIANT& child)
     return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
 
-// oleacc is not among the DLLs Windows always takes from its system folder, and the tool runs elevated:
-// it is loaded from there by its full path, once, and kept, as the objects it makes may outlive a request.
+// A DLL of the system folder, loaded by its full path at the first request and kept, as the objects made
+// with it may outlive a request: oleacc is not among the DLLs Windows always takes from there (the tool runs
+// elevated), and neither is needed unless a screen reader asks.
+cOwned<ModuleTraits> SystemDll(const wchar_t* name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return cOwned<ModuleTraits>(length > 0 && length < MAX_PATH
+                                    ? ::LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str())
+                                    : nullptr);
+}
+
 FARPROC FromOleacc(const char* function)
 {
-    static const cOwned<ModuleTraits> module = [] {
-        wchar_t folder[MAX_PATH] = {};
-        const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-        return cOwned<ModuleTraits>(
-            length > 0 && length < MAX_PATH
-                ? ::LoadLibraryW((std::wstring(folder, length) + L"\\oleacc.dll").c_str())
-                : nullptr);
-    }();
+    static const cOwned<ModuleTraits> module = SystemDll(L"oleacc.dll");
     return module ? ::GetProcAddress(module.Get(), function) : nullptr;
+}
+
+BSTR AllocString(const std::wstring& text)
+{
+    static const cOwned<ModuleTraits> module = SystemDll(L"oleaut32.dll");
+    using AllocFn = BSTR(WINAPI*)(const OLECHAR*);
+    const FARPROC alloc = module ? ::GetProcAddress(module.Get(), "SysAllocString") : nullptr;
+    return alloc ? reinterpret_cast<AllocFn>(reinterpret_cast<void (*)()>(alloc))(text.c_str()) : nullptr;
 }
 } // namespace
 
@@ -83,7 +94,7 @@ HRESULT cNamedAccessible::get_accName(VARIANT child, BSTR* name)
         return m_inner->get_accName(child, name);
     if (!name)
         return E_POINTER;
-    *name = ::SysAllocString(m_name.c_str());
+    *name = AllocString(m_name);
     return *name ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -76,6 +76,18 @@ struct StartResult
     SIZE_T PeakPrivate = 0;
 };
 
+// The peak working set and private memory of a process, also of one that has ended.
+void ReadPeaks(HANDLE process, StartResult& result)
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (::GetProcessMemoryInfo(process, &counters, sizeof counters))
+    {
+        result.PeakWorkingSet = counters.PeakWorkingSetSize;
+        result.PeakPrivate = counters.PeakPagefileUsage;
+    }
+}
+
 // From process creation to its window visible with the report filled; then the peak working set.
 StartResult StartOnce(std::wstring command)
 {
@@ -103,13 +115,7 @@ StartResult StartOnce(std::wstring command)
     if (args.Found)
     {
         result.Seconds = Now() - start;
-        PROCESS_MEMORY_COUNTERS counters{};
-        counters.cb = sizeof counters;
-        if (::GetProcessMemoryInfo(process.Get(), &counters, sizeof counters))
-        {
-            result.PeakWorkingSet = counters.PeakWorkingSetSize;
-            result.PeakPrivate = counters.PeakPagefileUsage;
-        }
+        ReadPeaks(process.Get(), result);
         ::PostMessageW(args.Found, WM_CLOSE, 0, 0);
     }
     if (::WaitForSingleObject(process.Get(), 20000) != WAIT_OBJECT_0)
@@ -141,13 +147,7 @@ StartResult RunToExit(std::wstring command)
         return result;
     }
     result.Seconds = Now() - start;
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (::GetProcessMemoryInfo(process.Get(), &counters, sizeof counters))
-    {
-        result.PeakWorkingSet = counters.PeakWorkingSetSize;
-        result.PeakPrivate = counters.PeakPagefileUsage;
-    }
+    ReadPeaks(process.Get(), result);
     return result;
 }
 
