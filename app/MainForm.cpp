@@ -20,6 +20,12 @@ constexpr TwipRect Command1Rect{5610, 180, 1245, 555};
 constexpr TwipRect Command2Rect{5610, 840, 1245, 555};
 constexpr TwipRect Check1Rect{5640, 1500, 1155, 270};
 
+// The pointer shown while a re-registration runs.
+HCURSOR WaitCursor()
+{
+    return ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)); // IDC_WAIT
+}
+
 constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 } // namespace
@@ -135,7 +141,7 @@ LRESULT MainForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETCURSOR:
         if (!m_busy)
             return ::DefWindowProcW(m_hwnd, msg, wParam, lParam);
-        ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
+        ::SetCursor(WaitCursor());
         return TRUE;
     case WM_DESTROY:
         if (m_quitOnClose)
@@ -267,7 +273,7 @@ void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, 
 void MainForm::ChangeRegistry(bool ShowReport)
 {
     m_busy = true;
-    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514))); // IDC_WAIT
+    const HCURSOR previous = ::SetCursor(WaitCursor());
     const cRepairOutcome outcome = Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd);
     ::SetCursor(previous);
     m_busy = false;

@@ -1,5 +1,6 @@
 #include "app/cNamedAccessible.h"
 #include "sys/cOwned.h"
+#include "sys/SystemFolder.h"
 #include <memory>
 
 namespace
@@ -16,11 +17,8 @@ bool IsSelf(const VARIANT& child)
 // elevated), and neither is needed unless a screen reader asks.
 cOwned<ModuleTraits> SystemDll(const wchar_t* name)
 {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    return cOwned<ModuleTraits>(length > 0 && length < MAX_PATH
-                                    ? ::LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str())
-                                    : nullptr);
+    const std::wstring folder = SystemFolder();
+    return cOwned<ModuleTraits>(folder.empty() ? nullptr : ::LoadLibraryW((folder + L"\\" + name).c_str()));
 }
 
 FARPROC FromOleacc(const char* function)

@@ -3,6 +3,7 @@
 #include "app/cComponentLookup.h"
 #include "sys/cPathForm.h"
 #include "sys/mShlwVB.h"
+#include "sys/SystemFolder.h"
 
 cRegistrationOutcome cRegsvr32::Register(const std::wstring& expectedPath, const std::wstring& classId)
 {
@@ -56,11 +57,7 @@ std::wstring cRegsvr32::Parameter(const std::wstring& expectedPath)
 
 std::wstring cRegsvr32::SystemFolder() const
 {
-    // For a 32-bit process on 64-bit Windows this is the redirected folder with the 32-bit regsvr32.
-    std::wstring folder(MAX_PATH, L'\0');
-    const UINT length = ::GetSystemDirectoryW(folder.data(), MAX_PATH);
-    folder.resize(length > 0 && length < MAX_PATH ? length : 0);
-    return folder;
+    return ::SystemFolder();
 }
 
 std::optional<HANDLE> cRegsvr32::Start(const std::wstring& program, const std::wstring& parameter)
