@@ -2,8 +2,8 @@
 //   p2fbench <tool.exe> <floor.exe> <work-floor.exe> [runs [<cli.exe> <console-floor.exe>]]
 // or compares programs given as whole command lines, started in turn, on start-up and working set:
 //   p2fbench --compare <runs> <command line> <command line>...
-#include "app/MainForm.h"
-#include "app/cComponent.h"
+#include "window/MainForm.h"
+#include "repair/cComponent.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "sys/StrConv.h"
 #include "sys/cOwned.h"

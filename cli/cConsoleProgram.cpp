@@ -1,6 +1,6 @@
 #include "cli/cConsoleProgram.h"
-#include "app/cComponentLookup.h"
-#include "app/cReportBuffer.h"
+#include "repair/cComponentLookup.h"
+#include "repair/cReportBuffer.h"
 #include "cli/cJsonWriter.h"
 #include "sys/cFileSystemObject.h"
 #include "sys/cFileVersion.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/cRepairTool.h"
+#include "repair/cRepairTool.h"
 #include "cli/cCommandLine.h"
 #include "cli/cConsoleStream.h"
 #include <memory>

@@ -1,5 +1,5 @@
-#include "app/MainForm.h"
-#include "app/cRepairLock.h"
+#include "window/MainForm.h"
+#include "repair/cRepairLock.h"
 #include "cli/cConsoleProgram.h"
 #include "cli/cJsonWriter.h"
 #include "sys/cPathForm.h"

@@ -1,5 +1,5 @@
 #include "tests/support/TestPc.h"
-#include "app/cComponent.h"
+#include "repair/cComponent.h"
 #include <cwchar>
 
 eMachine MachineKind(bool markerPresent, const wchar_t* throwawayVariable)

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/cModalWait.h"
+#include "repair/cModalWait.h"
 #include "sys/cShellExecuteEx.h"
 #include <windows.h>
 #include <optional>

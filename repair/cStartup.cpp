@@ -1,4 +1,4 @@
-#include "app/cStartup.h"
+#include "repair/cStartup.h"
 #include "sys/mShlwVB.h"
 
 std::wstring cStartup::LogPath(const std::wstring& desktop, unsigned major, unsigned minor, unsigned revision)

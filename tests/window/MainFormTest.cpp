@@ -1,5 +1,5 @@
-#include "app/MainForm.h"
-#include "app/cComponent.h"
+#include "window/MainForm.h"
+#include "repair/cComponent.h"
 #include "sys/cAppError.h"
 #include "sys/cPathForm.h"
 #include "sys/cComApartment.h"

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/cReportText.h"
+#include "repair/cReportText.h"
 #include <windows.h>
 
 // The window's report box: reports stack up in it, and the newest is always scrolled into view. For

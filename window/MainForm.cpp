@@ -1,4 +1,4 @@
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "res/resource.h"
 #include "sys/cScreenDC.h"
 #include "sys/StrConv.h"

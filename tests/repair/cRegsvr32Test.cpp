@@ -1,6 +1,6 @@
-#include "app/cComponent.h"
-#include "app/cComponentLookup.h"
-#include "app/cRegsvr32.h"
+#include "repair/cComponent.h"
+#include "repair/cComponentLookup.h"
+#include "repair/cRegsvr32.h"
 #include "sys/cPathForm.h"
 #include "tests/support/TestPc.h"
 

@@ -1,4 +1,4 @@
-#include "app/cModalWait.h"
+#include "repair/cModalWait.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/cReportText.h"
+#include "repair/cReportText.h"
 
 // Reports kept as text, for a front end without a window.
 class cReportBuffer : public cReportText

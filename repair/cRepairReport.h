@@ -1,7 +1,7 @@
 #pragma once
-#include "app/cCheckReport.h"
-#include "app/cRegsvr32.h"
-#include "app/cComponent.h"
+#include "repair/cCheckReport.h"
+#include "repair/cRegsvr32.h"
+#include "repair/cComponent.h"
 #include <windows.h>
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/cRepairTool.h"
-#include "app/cReportBox.h"
+#include "repair/cRepairTool.h"
+#include "window/cReportBox.h"
 #include "sys/cOwned.h"
 #include <windows.h>
 #include <string>

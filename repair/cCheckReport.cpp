@@ -1,5 +1,5 @@
-#include "app/cCheckReport.h"
-#include "app/cComponent.h"
+#include "repair/cCheckReport.h"
+#include "repair/cComponent.h"
 #include "sys/TextCompare.h"
 
 bool cCheckReport::SamePath(const std::wstring& registeredPath, const std::wstring& expectedPath)

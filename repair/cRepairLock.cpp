@@ -1,5 +1,5 @@
-#include "app/cRepairLock.h"
-#include "app/cModalWait.h"
+#include "repair/cRepairLock.h"
+#include "repair/cModalWait.h"
 
 cRepairLock::cRepairLock(HWND owner, DWORD timeoutMs) : m_mutex(::CreateMutexW(nullptr, FALSE, Name))
 {

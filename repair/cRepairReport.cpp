@@ -1,4 +1,4 @@
-#include "app/cRepairReport.h"
+#include "repair/cRepairReport.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "app/cNamedAccessible.h"
+#include "window/cNamedAccessible.h"
 #include "sys/cOwned.h"
 #include "sys/SystemFolder.h"
 #include <memory>

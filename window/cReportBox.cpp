@@ -1,5 +1,5 @@
-#include "app/cReportBox.h"
-#include "app/cNamedAccessible.h"
+#include "window/cReportBox.h"
+#include "window/cNamedAccessible.h"
 #include "sys/WindowText.h"
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "app/MainForm.h"
+#include "window/MainForm.h"
 #include "sys/cComApartment.h"
 #include "sys/DllSearch.h"
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "app/cComponentLookup.h"
+#include "repair/cComponentLookup.h"
 #include "sys/cPathForm.h"
 #include "sys/cRegistry.h"
 
