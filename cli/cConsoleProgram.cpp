@@ -1,9 +1,9 @@
 #include "cli/cConsoleProgram.h"
-#include "repair/cComponentLookup.h"
 #include "repair/cReportBuffer.h"
 #include "cli/cJsonWriter.h"
 #include "sys/cFileSystemObject.h"
 #include "sys/cFileVersion.h"
+#include "sys/cLocalPath.h"
 #include "sys/cOwned.h"
 
 namespace
@@ -33,12 +33,47 @@ const wchar_t* StateName(ePathState state)
                                              : L"missing";
 }
 
-// A local file's version, or null: a server is never asked.
+// A local file's version, or null: a server, a device or an NT path is never asked.
 void Version(cJsonWriter& json, const std::wstring& path)
 {
     const std::optional<std::wstring> version =
-        cComponentLookup::IsNetworkPath(path) ? std::nullopt : cFileVersion::Of(path);
+        cLocalPath::IsLocal(path) ? cFileVersion::Of(path) : std::nullopt;
     version ? json.String(*version) : json.Null();
+}
+
+const wchar_t* UserStateName(eUserState state)
+{
+    return state == eUserState::None ? L"none" : state == eUserState::Correct ? L"correct" : L"shadows";
+}
+
+void WriteUsers(cJsonWriter& json, const std::vector<cUserReading>& users)
+{
+    json.Key(L"users").BeginArray();
+    for (const cUserReading& user : users)
+    {
+        json.BeginObject();
+        json.Key(L"sid").String(user.Sid);
+        json.Key(L"account");
+        user.Account.empty() ? json.Null() : json.String(user.Account);
+        json.Key(L"loaded").Bool(user.Loaded);
+        json.Key(L"read").Bool(user.Read);
+        if (!user.Read)
+            json.Key(L"reason").String(user.Reason);
+        json.Key(L"components").BeginArray();
+        for (const cUserComponent& own : user.Components)
+        {
+            json.BeginObject();
+            json.Key(L"name").String(own.Component->Name);
+            json.Key(L"registered");
+            own.State == eUserState::None || own.Kind != cKey::eValue::Text ? json.Null()
+                                                                            : json.String(own.Registered);
+            json.Key(L"state").String(UserStateName(own.State));
+            json.EndObject();
+        }
+        json.EndArray();
+        json.EndObject();
+    }
+    json.EndArray();
 }
 
 void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
@@ -61,6 +96,7 @@ void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
         json.EndObject();
     }
     json.EndArray();
+    WriteUsers(json, check.Users);
     if (check.Failure)
         json.Key(L"error")
             .BeginObject()
@@ -122,6 +158,7 @@ cConsoleProgram::Result cConsoleProgram::Work(cRepairTool& tool, const cCliReque
     cReportBuffer box;
     result.First = tool.Check(box, true);
     ReportFailure(result.First.Failure);
+    ReportUnread(result.First);
     if (request.Command == cCliRequest::eCommand::Check || result.First.Failure)
     {
         result.Printed = result.First.Failure ? L"" : box.Text() + L"\r\n";
@@ -208,6 +245,14 @@ std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& reque
     }
 }
 
+void cConsoleProgram::ReportUnread(const cCheckOutcome& check) const
+{
+    // Not read changes neither the verdict nor the exit code; a collector counts such PCs from here.
+    for (const cUserReading& user : check.Users)
+        if (!user.Read)
+            m_err.Write(cCheckReport::NotReadLine(user.Named(), user.Reason).substr(1) + L"\r\n");
+}
+
 void cConsoleProgram::ReportFailure(const std::optional<cAppError>& failure) const
 {
     if (failure)
@@ -233,8 +278,17 @@ std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& res
             json.Key(L"name").String(registration.Component->Name);
             json.Key(L"result").String(succeeded ? L"succeeded" : L"failed");
             json.Key(L"reason").String(registration.Outcome.Reason);
+            // A removal of a user's own registration names the user and where it saved what it removed.
+            json.Key(L"sid");
+            registration.Sid.empty() ? json.Null() : json.String(registration.Sid);
+            if (!registration.Sid.empty())
+                json.Key(L"backup").String(registration.Backup);
             json.EndObject();
         }
+        json.EndArray();
+        json.Key(L"backups").BeginArray();
+        for (const std::wstring& backup : result.Repair->Backups)
+            json.String(backup);
         json.EndArray();
     }
     if (result.After)

@@ -55,6 +55,7 @@ private:
     // Where the log goes; a line on stderr when it goes nowhere.
     std::optional<std::wstring> LogPathFor(const cCliRequest& request) const;
     void ReportFailure(const std::optional<cAppError>& failure) const;
+    void ReportUnread(const cCheckOutcome& check) const;
     std::wstring Json(const cCliRequest& request, const Result& result) const;
 
     const cConsoleStream& m_out;

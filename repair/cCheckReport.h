@@ -1,6 +1,8 @@
 #pragma once
+#include "repair/cUserRegistrations.h"
 #include <functional>
 #include <string>
+#include <vector>
 
 // Where COM finds a component, measured against where it belongs. The values are the check's own
 // numbers: 0, 1 and -1.
@@ -41,7 +43,26 @@ public:
     static ePathState StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
                               const std::function<bool()>& expectedExists);
     static Verdict VerdictOf(ePathState control, ePathState lookup);
-    // The whole report: hyphen line, title, one line per component, the verdict.
+    // A component the runner finds registered where it belongs is still to be re-set for the users whose own
+    // key shadows it.
+    static ePathState EffectiveState(ePathState state, bool shadowed);
+
+    // What users' own registrations add to the report: under each component a line per user whose key
+    // shadows it, and after both a line per profile that could not be read. None: the report as it always
+    // was.
+    struct UserLines
+    {
+        std::vector<std::wstring> Control, Lookup, NotRead;
+    };
+    static UserLines LinesOf(const std::vector<cUserReading>& users);
+    // What a user's COM finds in their key, as the report says it.
+    static std::wstring Found(cKey::eValue kind, const std::wstring& text);
+    static std::wstring ShadowLine(const std::wstring& who, cKey::eValue kind, const std::wstring& text);
+    static std::wstring NotReadLine(const std::wstring& who, const std::wstring& reason);
+    // A registry text as a report line can hold it: control characters shown as "?", a long text cut short.
+    static std::wstring Shown(const std::wstring& text);
+
+    // The whole report: hyphen line, title, one line per component (with its users' lines), the verdict.
     static std::wstring Report(const std::wstring& controlPath, const std::wstring& lookupPath,
-                               const Verdict& verdict);
+                               const Verdict& verdict, const UserLines& users = {});
 };

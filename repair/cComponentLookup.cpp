@@ -1,27 +1,24 @@
 #include "repair/cComponentLookup.h"
+#include "sys/cKey.h"
+#include "sys/cLocalPath.h"
 #include "sys/cPathForm.h"
-#include "sys/cRegistry.h"
 
 std::wstring cComponentLookup::RegisteredText(const std::wstring& classId)
 {
-    cRegistry registry;
-    registry.RegKey(cRegistry::ClassesRoot);
-    registry.SubKey(L"CLSID\\" + classId + L"\\InprocServer32");
-    return registry.GetString();
+    cKey key;
+    key.Open(HKEY_CLASSES_ROOT, L"CLSID\\" + classId + L"\\InprocServer32", KEY_QUERY_VALUE);
+    const cKey::cValue value = key.Read();
+    return value.Kind == cKey::eValue::Text || value.Kind == cKey::eValue::OtherType ? value.Text
+                                                                                     : std::wstring();
 }
 
-bool cComponentLookup::IsNetworkPath(const std::wstring& path)
-{
-    // Windows takes either slash as a separator: //server/share and \\/server are UNC paths as well.
-    const auto slash = [](wchar_t c) { return c == L'\\' || c == L'/'; };
-    return path.size() >= 2 && slash(path[0]) && slash(path[1]);
-}
-
-std::wstring cComponentLookup::LongForm(const std::wstring& registeredText)
+std::wstring cComponentLookup::LongForm(const std::wstring& registeredText,
+                                        const std::function<std::wstring(const std::wstring&)>& longForm)
 {
     // HKEY_CLASSES_ROOT includes the user's own classes, which unelevated programs can write: an elevated
-    // tool must not reach out to a network path named there. Such a path is never the expected local one.
-    if (IsNetworkPath(registeredText))
+    // tool must not reach out to a server, a device or an NT path named there. Such a text is never the
+    // expected local file.
+    if (!cLocalPath::IsLocal(registeredText))
         return {};
-    return cPathForm::Long(registeredText);
+    return longForm ? longForm(registeredText) : cPathForm::Long(registeredText);
 }

@@ -19,7 +19,7 @@ cRepairReport::cRepairReport(const std::wstring& reportBoxText)
 
 void cRepairReport::Add(const cComponent& component, const cRegistrationOutcome& outcome)
 {
-    m_registrations.push_back({&component, outcome});
+    m_registrations.push_back({&component, outcome, {}, {}});
     m_text += L"\r\n・" + std::wstring(component.Name) + L" → ";
     if (outcome.Result == cRegistrationOutcome::eResult::Succeeded)
     {
@@ -27,6 +27,25 @@ void cRepairReport::Add(const cComponent& component, const cRegistrationOutcome&
         return;
     }
     m_text += ChangeFailed + (L"\r\n" + outcome.Reason);
+    m_anyFailed = true;
+}
+
+void cRepairReport::AddRemoval(const cComponent& component, const cUserReading& user,
+                               const cUserRegistrations::cRemoval& removal, const std::wstring& backup)
+{
+    const bool removed = removal.Outcome == cUserRegistrations::eRemoval::Removed;
+    m_registrations.push_back(
+        {&component,
+         removed ? cRegistrationOutcome::Success() : cRegistrationOutcome::Failure(removal.Reason), user.Sid,
+         removed ? backup : std::wstring()});
+    m_text += L"\r\n・" + std::wstring(component.Name) + L" → ";
+    const std::wstring who = L"（" + cCheckReport::Shown(user.Shown()) + L"）";
+    if (removed)
+    {
+        m_text += L"ユーザー別の登録を削除しました" + who + L"\r\n　バックアップ：" + backup;
+        return;
+    }
+    m_text += L"ユーザー別の登録を削除できませんでした" + who + L"\r\n" + removal.Reason;
     m_anyFailed = true;
 }
 

@@ -2,6 +2,7 @@
 #include "repair/cCheckReport.h"
 #include "repair/cRegsvr32.h"
 #include "repair/cComponent.h"
+#include "repair/cUserRegistrations.h"
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -24,11 +25,16 @@ public:
     // Starts the section below the report box's current text.
     explicit cRepairReport(const std::wstring& reportBoxText);
     void Add(const cComponent& component, const cRegistrationOutcome& outcome);
+    // The removal of a user's shadowing registration of `component`, saved first into `backup`.
+    void AddRemoval(const cComponent& component, const cUserReading& user,
+                    const cUserRegistrations::cRemoval& removal, const std::wstring& backup);
 
     struct Registration
     {
         const cComponent* Component;
         cRegistrationOutcome Outcome;
+        std::wstring Sid;    // a removal's user; empty for a regsvr32 run
+        std::wstring Backup; // where a removal saved what it removed
     };
     const std::vector<Registration>& Registrations() const noexcept { return m_registrations; }
     const std::wstring& Text() const noexcept { return m_text; }

@@ -1,4 +1,5 @@
 #include "repair/cRepairTool.h"
+#include "repair/cBackup.h"
 #include "repair/cComponentLookup.h"
 #include "repair/cRepairLock.h"
 #include "repair/cStartup.h"
@@ -66,14 +67,22 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport)
             readings.push_back({&component, std::exchange(m_lastRegisteredText, {}), std::move(longPath),
                                 expected, ePathState::Missing});
         }
-        for (cComponentReading& reading : readings)
+        std::vector<cUserReading> users = ReadUsers(*MakeUserRegistrations());
+        ePathState effective[2] = {};
+        for (size_t i = 0; i < readings.size(); ++i)
+        {
+            cComponentReading& reading = readings[i];
             reading.State = static_cast<ePathState>(ComparePath(reading.LongPath, reading.Expected));
-        const cCheckReport::Verdict verdict = cCheckReport::VerdictOf(readings[0].State, readings[1].State);
-        const std::wstring report = cCheckReport::Report(readings[0].LongPath, readings[1].LongPath, verdict);
+            effective[i] = cCheckReport::EffectiveState(reading.State, IsShadowed(users, *reading.Component));
+        }
+        const cCheckReport::Verdict verdict = cCheckReport::VerdictOf(effective[0], effective[1]);
+        const std::wstring report = cCheckReport::Report(readings[0].LongPath, readings[1].LongPath, verdict,
+                                                         cCheckReport::LinesOf(users));
         if (showReport)
             box.Append(report);
         Logger().InfoOut(report);
-        outcome = {verdict.Kind, verdict.ResetEnabled, std::move(readings), report, std::nullopt};
+        outcome = {verdict.Kind, verdict.ResetEnabled, std::move(readings), std::move(users),
+                   report,       std::nullopt};
     }
     catch (...)
     {
@@ -93,20 +102,50 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
         if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
             const std::unique_ptr<cRegsvr32> regsvr32 = MakeRegsvr32(owner);
+            const std::unique_ptr<cUserRegistrations> userRegistrations = MakeUserRegistrations();
             // Taken at the first registration and kept to the last verification.
             std::optional<cRepairLock> lock;
+            const std::vector<cUserReading> users = ReadUsers(*userRegistrations);
+            std::optional<cBackup> backup;
+            // Each registration is read just before it is handled: registering one file may change the
+            // other's.
             for (const auto& [component, expected] : Components())
             {
-                const auto state =
-                    static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected));
+                const ePathState state = cCheckReport::EffectiveState(
+                    static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected)),
+                    IsShadowed(users, component));
                 if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced) !=
                     eRegistrationChoice::Register)
                     continue;
                 if (!lock)
                     lock.emplace(owner, LockTimeoutMs());
-                section.Add(component, lock->State() == cRepairLock::eState::Held
-                                           ? regsvr32->Register(expected, component.ClassId)
-                                           : cRegistrationOutcome::Failure(lock->Reason()));
+                if (lock->State() != cRepairLock::eState::Held)
+                {
+                    section.Add(component, cRegistrationOutcome::Failure(lock->Reason()));
+                    continue;
+                }
+                if (!backup)
+                    backup = SaveMachine(outcome.Backups);
+                // A user's own key takes every write to HKEY_CLASSES_ROOT too: the runner's goes before
+                // regsvr32 runs, or it would register into it and leave the machine's registration stale.
+                for (const cUserReading& user : users)
+                    if (const cUserComponent* own = user.Of(component);
+                        own && own->State == eUserState::Shadows)
+                    {
+                        const cBackup::cSaved file = backup->Reserve(user.Sid + L"-" + component.Name);
+                        const cUserRegistrations::cRemoval removal =
+                            file.Outcome == cBackup::eSaved::Saved
+                                ? userRegistrations->Remove(user, {&component, expected}, file.Path)
+                                : cUserRegistrations::cRemoval{
+                                      cUserRegistrations::eRemoval::Failed,
+                                      L"バックアップを保存できないため、削除しませんでした：" + file.Reason};
+                        if (removal.Outcome == cUserRegistrations::eRemoval::NotShadowed)
+                            continue;
+                        if (removal.Outcome == cUserRegistrations::eRemoval::Removed)
+                            outcome.Backups.push_back(file.Path);
+                        section.AddRemoval(component, user, removal, file.Path);
+                    }
+                section.Add(component, regsvr32->Register(expected, component.ClassId));
             }
             outcome.LockBusy = lock && lock->State() == cRepairLock::eState::Busy;
         }
@@ -121,6 +160,26 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
         outcome.Failure = LogFailure(L"ChangeRegistry");
     }
     return outcome;
+}
+
+std::vector<cUserReading> cRepairTool::ReadUsers(const cUserRegistrations& users)
+{
+    std::vector<cUserRegistrations::cExpected> expected;
+    for (const auto& [component, path] : Components())
+        expected.push_back({&component, path});
+    std::vector<cUserReading> readings = users.Read(expected);
+    for (const cUserReading& user : readings)
+    {
+        if (!user.Read)
+            Logger().InfoOut(L"User-Classes : " + user.Named() + L" : " + user.Reason);
+        for (const cUserComponent& own : user.Components)
+            if (own.State == eUserState::Shadows)
+                Logger().InfoOut(L"User-CLSID : " + user.Named() + L" : " + own.Component->ClassId + L" : " +
+                                 (own.Kind == cKey::eValue::Text
+                                      ? own.Registered
+                                      : cCheckReport::Found(own.Kind, own.Registered)));
+    }
+    return readings;
 }
 
 std::wstring cRepairTool::GetRegisteredPath(const std::wstring& classId)
@@ -144,6 +203,33 @@ std::wstring cRepairTool::GetLongPath(const std::wstring& path)
 std::wstring cRepairTool::GetShortPath(const std::wstring& path)
 {
     return cPathForm::Short(path);
+}
+
+bool cRepairTool::IsShadowed(const std::vector<cUserReading>& users, const cComponent& component)
+{
+    for (const cUserReading& user : users)
+        if (const cUserComponent* own = user.Of(component); own && own->State == eUserState::Shadows)
+            return true;
+    return false;
+}
+
+cBackup cRepairTool::SaveMachine(std::vector<std::wstring>& backups)
+{
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    cBackup backup(GetSpecialFolder(cSpecialFolder::CSIDL_COMMON_APPDATA_), now);
+    // The values before the repair, to import again; without them the repair still goes on, as it always did.
+    const cBackup::cSaved saved = backup.SaveMachine({MapControl.ClassId, LookupLibrary.ClassId});
+    if (saved.Outcome == cBackup::eSaved::Saved)
+        backups.push_back(saved.Path);
+    else
+        Logger().InfoOut(L"Backup : 再設定前のレジストリを保存できませんでした（" + saved.Reason + L"）");
+    return backup;
+}
+
+std::unique_ptr<cUserRegistrations> cRepairTool::MakeUserRegistrations() const
+{
+    return std::make_unique<cUserRegistrations>();
 }
 
 cLogger& cRepairTool::Logger()

@@ -1,9 +1,11 @@
 #pragma once
+#include "repair/cBackup.h"
 #include "repair/cCheckReport.h"
 #include "repair/cComponent.h"
 #include "repair/cRegsvr32.h"
 #include "repair/cRepairReport.h"
 #include "repair/cReportText.h"
+#include "repair/cUserRegistrations.h"
 #include "log/cLogger.h"
 #include "sys/cAppError.h"
 #include "sys/cFileSystemObject.h"
@@ -29,6 +31,7 @@ struct cCheckOutcome
     eVerdict Verdict = eVerdict::Failed;
     bool ResetEnabled = false;
     std::vector<cComponentReading> Components; // none when the edition is not installed or the check failed
+    std::vector<cUserReading> Users;           // every profile's own registrations, read with the components
     std::wstring Report;                       // the report, or the not-installed line
     std::optional<cAppError> Failure;          // logged already
 };
@@ -38,6 +41,7 @@ struct cRepairOutcome
 {
     std::optional<cRepairReport> Report; // none when the procedure failed
     bool LockBusy = false;               // a registration was not started because another repair ran
+    std::vector<std::wstring> Backups;   // the files it saved before changing anything
     std::optional<cAppError> Failure;    // logged already
 };
 
@@ -87,6 +91,8 @@ protected:
     virtual std::wstring GetSpecialFolder(long folder);
     // The regsvr32 runner of one re-registration; virtual so that tests can shorten its bound.
     virtual std::unique_ptr<cRegsvr32> MakeRegsvr32(HWND owner);
+    // Every user's own registrations; virtual so that tests can give profiles Wine cannot make.
+    virtual std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const;
     // How long a repair waits for another one to end.
     virtual DWORD LockTimeoutMs() const { return cRegsvr32::DefaultTimeoutMs; }
 
@@ -97,6 +103,12 @@ private:
         const std::wstring& Path;
     };
     std::vector<Expected> Components() const;
+    // Every user's own registrations of the two components; the log gets each shadow and each profile not
+    // read.
+    std::vector<cUserReading> ReadUsers(const cUserRegistrations& users);
+    static bool IsShadowed(const std::vector<cUserReading>& users, const cComponent& component);
+    // Saves the machine's class keys into a backup whose folder and moment later files share.
+    cBackup SaveMachine(std::vector<std::wstring>& backups);
     // Logs the failure being handled as the procedure's warning, with its error block, and returns it.
     cAppError LogFailure(const wchar_t* procedure);
     // "Program Files-Path : " and the like: a label and a special folder with its backslash.

@@ -1,32 +1,33 @@
 #include "sys/cPathForm.h"
-#include "sys/StrConv.h"
 #include <windows.h>
 
 namespace
 {
-std::wstring Convert(DWORD(WINAPI* convert)(LPCSTR, LPSTR, DWORD), const std::wstring& path)
+std::wstring Convert(DWORD(WINAPI* convert)(LPCWSTR, LPWSTR, DWORD), const std::wstring& path)
 {
-    const std::string ansiPath = strconv::ToAnsi(path);
-    std::string buffer(256, '\0');
-    DWORD n = convert(ansiPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (path.empty())
+        return {};
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD n = convert(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     // A result larger than the buffer is the size it needs, not a length: convert again with that size.
     if (n > buffer.size())
     {
-        buffer.assign(n, '\0');
-        n = convert(ansiPath.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        buffer.assign(n, L'\0');
+        n = convert(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n >= buffer.size())
             n = 0;
     }
-    return strconv::ToWide(std::string_view(buffer.data(), n));
+    buffer.resize(n);
+    return buffer;
 }
 } // namespace
 
 std::wstring cPathForm::Long(const std::wstring& path)
 {
-    return Convert(&::GetLongPathNameA, path);
+    return Convert(&::GetLongPathNameW, path);
 }
 
 std::wstring cPathForm::Short(const std::wstring& path)
 {
-    return Convert(&::GetShortPathNameA, path);
+    return Convert(&::GetShortPathNameW, path);
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-// The long or the 8.3 form of an existing path, through the ANSI path functions.
+// The long or the 8.3 form of an existing path, through the UTF-16 path functions.
 class cPathForm
 {
 public:

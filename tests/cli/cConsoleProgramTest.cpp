@@ -84,6 +84,28 @@ struct cFailingLookup : cRepairTool
 {
     std::wstring GetRegisteredPath(const std::wstring&) override { throw cAppError(53, L"説明", L"Test"); }
 };
+// A profile whose classes file is in use: not read, which changes neither the verdict nor the exit code.
+struct cUnreadUser : cUserRegistrations
+{
+    std::vector<cProfileList::cProfile> Profiles() const override
+    {
+        return {{L"S-1-5-21-9-9-9-1001", L"C:\\u"}};
+    }
+    cUserClasses OpenLoaded(const std::wstring&, REGSAM) const override { return {}; }
+    cUserClasses OpenFile(const std::wstring&, const std::wstring&, REGSAM) const override
+    {
+        cUserClasses inUse;
+        inUse.Status = ERROR_SHARING_VIOLATION;
+        return inUse;
+    }
+};
+struct cUnreadProfile : cRepairTool
+{
+    std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const override
+    {
+        return std::make_unique<cUnreadUser>();
+    }
+};
 // The window without its message box's modal loop.
 struct cQuietForm : MainForm
 {
@@ -180,4 +202,83 @@ TEST(cConsoleProgramTest, TheContractAsDeploymentToolsRunIt)
     fs::remove(cTestPc::ExpectedControl());
     cTestPc::Register(MapControl.ClassId, cTestPc::ProductFolder() + L"old\\plotwing2.ocx");
     EXPECT_EQ(2, RunExe(L"check" + log).Code);
+}
+
+// The machine's registrations are right, but the user's own key shadows one: COM gives the user the old file.
+// Found by the window and by check, removed by 「再設定」 after it is saved; the saved file imports it back.
+TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAndImportsBack)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTestPc pc;
+    const cTempFolder temp;
+    const std::wstring log = L" --log \"" + temp / L"u.log\"",
+                       old = cTestPc::ProductFolder() + L"old\\plotwing2.ocx";
+    cTestPc::InstallBoth(L"common\\");
+    const cRun unread = RunHere<cUnreadProfile>({L"check", L"--json", L"--log", temp / L"n.log"});
+    const std::wstring why =
+        L"S-1-5-21-9-9-9-1001 : UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(L"0|S-1-5-21-9-9-9-1001 のユーザー別の登録を確認できませんでした（" + why.substr(22) +
+                  L"）\r\n",
+              std::to_wstring(unread.Code) + L"|" + strconv::ToWide(unread.Err, 932));
+    EXPECT_NE(std::string::npos, unread.Out.find("\"loaded\":false,\"read\":false,\"reason\":\"UsrClass.dat"))
+        << unread.Out;
+    EXPECT_NE(
+        std::wstring::npos,
+        strconv::ToWide(ReadBytes(temp / L"n.log"), 932).find(L"【INFO】User-Classes : " + why + L"\r\n"));
+    cTestPc::RegisterForUser(MapControl.ClassId, old);
+    wchar_t computer[64] = {}, user[64] = {};
+    DWORD size = 64;
+    ::GetComputerNameW(computer, &size), size = 64, ::GetUserNameW(user, &size);
+    const std::wstring account = computer + (L"\\" + std::wstring(user)), sid = L"S-1-5-21-0-0-0-1000";
+    const cRun check = RunExe(L"check --json" + log);
+    EXPECT_EQ(1, check.Code);
+    const std::wstring json = strconv::ToWide(check.Out, CP_UTF8);
+    EXPECT_NE(std::wstring::npos,
+              json.find(L"\"users\":[{\"sid\":\"" + sid + L"\",\"account\":" + cJsonWriter::Escape(account) +
+                        L",\"loaded\":true,\"read\":true,\"components\":[{\"name\":\"plotwing2.ocx\","
+                        L"\"registered\":" +
+                        cJsonWriter::Escape(old) +
+                        L",\"state\":\"shadows\"},{\"name\":\"lexgrid4b.dll\",\"registered\":null,"
+                        L"\"state\":\"none\"}]}]"))
+        << json;
+    EXPECT_NE(std::wstring::npos, strconv::ToWide(ReadBytes(temp / L"u.log"), 932)
+                                      .find(L"【INFO】User-CLSID : " + account + L" (" + sid + L") : " +
+                                            MapControl.ClassId + L" : " + old + L"\r\n"));
+    cQuietForm form;
+    ASSERT_TRUE(form.Create(SW_HIDE, false));
+    const std::wstring shadow = L"　ユーザー別の登録が優先されています（" + account + L"）→ " + old;
+    EXPECT_NE(std::wstring::npos,
+              WindowText(form.Text1())
+                  .find(cTestPc::ExpectedControl() + L"\r\n" + shadow + L"\r\n・lexgrid4b.dll"));
+    EXPECT_TRUE(::IsWindowEnabled(form.Command2())) << WindowText(form.Text1());
+    ::SendMessageW(form.Command2(), BM_CLICK, 0, 0);
+    const std::wstring section = WindowText(form.Text1());
+    const size_t at = section.find(L"・plotwing2.ocx → ユーザー別の登録を削除しました（" + account +
+                                   L"）\r\n　バックアップ：");
+    ASSERT_NE(std::wstring::npos, at) << section;
+    const std::wstring backup =
+        section.substr(at, section.find(L"\r\n", section.find(L"バックアップ：", at)) - at)
+            .substr(section.substr(at).find(L"バックアップ：") + 7);
+    EXPECT_EQ(std::nullopt, cTestPc::RegisteredForUser(MapControl.ClassId));
+    EXPECT_EQ(0, RunExe(L"check" + log).Code);
+    // UTF-16 with its byte-order mark, the key named where the user's classes are while they are signed in.
+    const std::string bytes = ReadBytes(backup);
+    const std::wstring saved(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\" + sid + L"\\" +
+                  cTestPc::UserKey(MapControl.ClassId) + L"]\r\n@=" + cJsonWriter::Escape(old) + L"\r\n\r\n",
+              saved);
+    _wsystem((ShellFolder(CSIDL_SYSTEM) + L"\\reg.exe import \"" + backup + L"\" /reg:64 >nul 2>&1").c_str());
+    EXPECT_EQ(old, cTestPc::RegisteredForUser(MapControl.ClassId).value_or(L"(gone)"));
+    const cRun repair = RunExe(L"repair --json" + log);
+    EXPECT_EQ(0, repair.Code) << repair.Out;
+    const std::wstring repaired = strconv::ToWide(repair.Out, CP_UTF8);
+    EXPECT_NE(
+        std::wstring::npos,
+        repaired.find(L"{\"name\":\"plotwing2.ocx\",\"result\":\"succeeded\",\"reason\":\"\",\"sid\":\"" +
+                      sid + L"\",\"backup\":"))
+        << repaired;
+    const std::wstring folder = cJsonWriter::Escape(cTestPc::BackupFolder() + L"\\backup\\");
+    const size_t backups = repaired.find(L"\"backups\":[" + folder.substr(0, folder.size() - 1));
+    EXPECT_LT(repaired.find(L"-machine", backups), repaired.find(sid, backups))
+        << "the machine's keys first, saved before regsvr32: " << repaired;
 }

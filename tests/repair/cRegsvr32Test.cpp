@@ -112,18 +112,20 @@ TEST(cRegsvr32Test, TheWaitGivesTheWindowBackAsItFoundItAndExitCodeZeroCountsOnl
     }
 }
 
-TEST(cComponentLookupTest, LongFormOfAnExistingLocalFileOnlyNeverOfAServersName)
+TEST(cComponentLookupTest, LongFormOfAnExistingLocalFileOnlyAndNoLookupAtAllOfAnyOtherText)
 {
     const cTempFolder temp;
-    const std::wstring file = temp / L"地図 サーバー.ocx";
+    const std::wstring file = temp / L"地図 サーバー𠮷.ocx";
     ASSERT_TRUE(WriteBytes(file, "x"));
     EXPECT_EQ(file + L"|", cComponentLookup::LongForm(cPathForm::Short(file)) + L"|" +
                                cComponentLookup::LongForm(file + L"x"));
-    // A server's name is never handed to the file system, nor a local file named like one.
-    EXPECT_EQ(L"|", cComponentLookup::LongForm(L"\\\\nohost.invalid\\s\\x.ocx") + L"|" +
-                        cComponentLookup::LongForm(L"\\\\?\\" + file));
-    for (const wchar_t* server : {L"\\\\s\\x", L"//s/x.ocx", L"\\/s\\x", L"/\\s/x", L"//"})
-        EXPECT_TRUE(cComponentLookup::IsNetworkPath(server)) << server;
-    for (const wchar_t* local : {L"C:/s/x.ocx", L"\\s\\x", L"/s/x", L"s//x", L"/", L""})
-        EXPECT_FALSE(cComponentLookup::IsNetworkPath(local)) << local;
+    // What other users can write is never handed to the file system: only a local drive-letter path is.
+    std::vector<std::wstring> asked;
+    const auto record = [&](const std::wstring& path) { return asked.push_back(path), path; };
+    for (const std::wstring& text :
+         std::vector<std::wstring>{L"\\\\nohost.invalid\\s\\x.ocx", L"\\??\\UNC\\h\\s\\x.ocx",
+                                   L"\\\\?\\" + file, L"\\??\\" + file, L"x.ocx", L"C:\\x\\LPT1.ocx", L""})
+        EXPECT_EQ(L"", cComponentLookup::LongForm(text, record)) << text;
+    EXPECT_TRUE(asked.empty()) << asked.front();
+    EXPECT_EQ(file, cComponentLookup::LongForm(file, record));
 }

@@ -1,5 +1,6 @@
 #include "tests/support/TestPc.h"
 #include "repair/cComponent.h"
+#include "repair/cUserRegistrations.h"
 #include <cwchar>
 
 eMachine MachineKind(bool markerPresent, const wchar_t* throwawayVariable)
@@ -143,6 +144,40 @@ std::wstring cTestPc::Registered(const std::wstring& clsid)
     return value;
 }
 
+std::wstring cTestPc::UserKey(const std::wstring& clsid)
+{
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    return L"Software\\Classes\\" + cUserRegistrations::ClassKeyPath(clsid, wow64);
+}
+
+void cTestPc::RegisterForUser(const std::wstring& clsid, const std::optional<std::wstring>& path)
+{
+    const std::wstring key = UserKey(clsid);
+    if (!path)
+    {
+        ::RegDeleteKeyExW(HKEY_CURRENT_USER, key.c_str(), KEY_WOW64_64KEY, 0);
+        return;
+    }
+    cRegKey created;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                      created.Put(), nullptr);
+    ::RegSetValueExW(created.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path->c_str()),
+                     static_cast<DWORD>(path->size() * 2 + 2));
+}
+
+std::optional<std::wstring> cTestPc::RegisteredForUser(const std::wstring& clsid)
+{
+    cRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, UserKey(clsid).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                        key.Put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    ::RegGetValueW(key.Get(), nullptr, nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
+}
+
 void cTestPc::Clean()
 {
     if (ThisMachine() != eMachine::Throwaway)
@@ -152,8 +187,12 @@ void cTestPc::Clean()
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KOVA");
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Kova_Mapping_K.K.");
     for (const cComponent& component : {MapControl, LookupLibrary})
+    {
         ::RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + component.ClassId).c_str());
+        RegisterForUser(component.ClassId, std::nullopt);
+    }
     std::error_code ignored;
     fs::remove_all(ProductFolder(), ignored);
     fs::remove(LogPath(), ignored);
+    fs::remove_all(BackupFolder(), ignored);
 }

@@ -86,6 +86,12 @@ public:
     // The default value of HKCR\CLSID\{clsid}\InprocServer32.
     static void Register(const std::wstring& clsid, const std::wstring& path);
     static std::wstring Registered(const std::wstring& clsid);
+    // The running user's own registration, at the physical key this build's COM reads for them (REG_SZ);
+    // nullopt for `path` removes it. Its value, or nullopt when the key is gone.
+    static void RegisterForUser(const std::wstring& clsid, const std::optional<std::wstring>& path);
+    static std::optional<std::wstring> RegisteredForUser(const std::wstring& clsid);
+    static std::wstring UserKey(const std::wstring& clsid);
+    static std::wstring BackupFolder() { return ShellFolder(CSIDL_COMMON_APPDATA) + L"\\plotwing2fix"; }
 
 private:
     static void Clean();

@@ -1,0 +1,96 @@
+#include "sys/cKey.h"
+#include <algorithm>
+
+LONG cKey::Open(HKEY parent, const std::wstring& path, REGSAM access)
+{
+    return ::RegOpenKeyExW(parent, path.c_str(), 0, access, m_key.Put());
+}
+
+cKey::cValue cKey::Read(const std::wstring& name) const
+{
+    cValue value;
+    if (!IsOpen())
+        return value;
+    DWORD type = REG_NONE, size = 0;
+    value.Status = ::RegQueryValueExW(m_key.Get(), name.c_str(), nullptr, &type, nullptr, &size);
+    // Another writer may change the value between the two calls: a few tries, then it counts as unreadable.
+    for (int tries = 0; tries < 3 && value.Status == ERROR_SUCCESS; ++tries)
+    {
+        value.Type = type;
+        if (size / sizeof(wchar_t) > MaxTextChars + 1)
+        {
+            value.Kind = eValue::TooLong;
+            return value;
+        }
+        std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = size;
+        value.Status = ::RegQueryValueExW(m_key.Get(), name.c_str(), nullptr, &type,
+                                          reinterpret_cast<BYTE*>(buffer.data()), &got);
+        if (value.Status == ERROR_MORE_DATA)
+        {
+            size = got;
+            value.Status = ERROR_SUCCESS;
+            continue;
+        }
+        if (value.Status != ERROR_SUCCESS)
+            break;
+        // An odd byte count ends in half a character; the text ends at the first NUL or at the data's end.
+        buffer.resize(std::min<size_t>(got / sizeof(wchar_t), buffer.size()));
+        value.Text = buffer.substr(0, buffer.find(L'\0'));
+        value.Type = type;
+        value.Kind = type == REG_SZ || type == REG_EXPAND_SZ ? eValue::Text : eValue::OtherType;
+        return value;
+    }
+    value.Kind = value.Status == ERROR_FILE_NOT_FOUND ? eValue::Missing : eValue::Unreadable;
+    return value;
+}
+
+LONG cKey::Values(std::vector<cRawValue>& values, size_t limit) const
+{
+    DWORD count = 0, longestName = 0, longestData = 0;
+    LONG status = ::RegQueryInfoKeyW(m_key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     &count, &longestName, &longestData, nullptr, nullptr);
+    for (DWORD i = 0; status == ERROR_SUCCESS && i < count && values.size() < limit; ++i)
+    {
+        std::wstring name(longestName + 1, L'\0');
+        std::vector<BYTE> data(longestData);
+        DWORD nameLength = longestName + 1, type = REG_NONE, size = longestData;
+        status =
+            ::RegEnumValueW(m_key.Get(), i, name.data(), &nameLength, nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA)
+            return status; // changed while read: the caller must not trust half a key
+        if (status != ERROR_SUCCESS)
+            break;
+        name.resize(nameLength);
+        data.resize(size);
+        values.push_back({std::move(name), type, std::move(data)});
+    }
+    return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
+LONG cKey::SubKeys(std::vector<std::wstring>& names, size_t limit) const
+{
+    LONG status = ERROR_SUCCESS;
+    for (DWORD i = 0; names.size() < limit; ++i)
+    {
+        wchar_t name[256] = {}; // a key name has at most 255 characters
+        DWORD length = 256;
+        status = ::RegEnumKeyExW(m_key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+}
+
+LONG cKey::DeleteTree(const std::wstring& name, REGSAM view) const
+{
+    cKey target;
+    LONG status = target.Open(m_key.Get(), name,
+                              view | DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (status == ERROR_SUCCESS)
+        status = ::RegDeleteTreeW(target.Get(), nullptr);
+    if (status == ERROR_SUCCESS)
+        status = ::RegDeleteKeyExW(m_key.Get(), name.c_str(), view, 0);
+    return status;
+}

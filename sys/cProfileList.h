@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// The user profiles Windows keeps for this PC (HKLM\...\ProfileList): one per account that has signed in
+// here.
+class cProfileList
+{
+public:
+    // A shared PC may hold hundreds; far more than this is no profile list a PC keeps.
+    static constexpr size_t MaxProfiles = 10000;
+    static constexpr const wchar_t* Key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+    struct cProfile
+    {
+        std::wstring Sid;    // the entry's name, as written there
+        std::wstring Folder; // ProfileImagePath with its variables expanded; empty when the entry has none
+    };
+    // Every entry, in the registry's order; none when the list cannot be read.
+    static std::vector<cProfile> Read();
+};
