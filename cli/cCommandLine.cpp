@@ -29,11 +29,43 @@ std::wstring Named(const std::wstring& arg)
 
 cUsageError Error(std::wstring message)
 {
-    return {std::move(message)};
+    return {std::move(message), std::nullopt, false};
+}
+
+// A --log value that cannot be the file meant: the reason, or nothing.
+std::optional<std::wstring> LogValueMistake(const std::wstring& path)
+{
+    if (path.empty())
+        return L"--log のあとにログファイルのパスを指定してください。";
+    // "C:\dir\" --json: the backslash before the closing quote escapes it, and the C runtime hands over one
+    // argument, C:\dir" --json, swallowing what follows.
+    if (path.find(L'"') != std::wstring::npos)
+        return L"--log の値に \" が含まれています：" + Named(path) +
+               L"。パスが \\ で終わると、閉じる \" が文字として読まれ、後ろの引数と一続きになります。"
+               L"ファイル名まで指定してください（例：--log "
+               L"\"C:\\ProgramData\\plotwing2fix\\plwg2reg200.log\"）。";
+    // An empty variable before it leaves the next option as the value.
+    if (path.starts_with(L"--"))
+        return L"--log の値" + Named(path) + L"はオプションです。ログファイルのパスを指定してください。";
+    if (path.back() == L'\\' || path.back() == L'/')
+        return L"--log にはフォルダーではなくファイルのパスを指定してください：" + Named(path);
+    return std::nullopt;
 }
 } // namespace
 
 std::variant<cCliRequest, cUsageError> cCommandLine::Parse(const std::vector<std::wstring>& args)
+{
+    auto parsed = ParseArgs(args);
+    if (auto* error = std::get_if<cUsageError>(&parsed))
+    {
+        error->Json = std::find(args.begin(), args.end(), L"--json") != args.end();
+        if (!args.empty() && (args[0] == L"check" || args[0] == L"repair"))
+            error->Command = args[0] == L"check" ? eCommand::Check : eCommand::Repair;
+    }
+    return parsed;
+}
+
+std::variant<cCliRequest, cUsageError> cCommandLine::ParseArgs(const std::vector<std::wstring>& args)
 {
     if (args.empty())
         return cUsageError{};
@@ -76,8 +108,8 @@ std::variant<cCliRequest, cUsageError> cCommandLine::Parse(const std::vector<std
         else if (arg == L"--log" || logWithValue)
         {
             std::wstring path = logWithValue ? arg.substr(6) : i + 1 < args.size() ? args[++i] : L"";
-            if (path.empty())
-                return Error(L"--log のあとにログファイルのパスを指定してください。");
+            if (const std::optional<std::wstring> mistake = LogValueMistake(path))
+                return Error(*mistake);
             if (request.LogPath)
                 return Error(L"--log は 1 回だけ指定できます。");
             request.LogPath = std::move(path);
@@ -97,8 +129,9 @@ const wchar_t* cCommandLine::Usage()
            L"もう一度確認します\r\n"
            L"                      --force: 設定済みのコンポーネントも再登録します（「強制設定」と同じ）\r\n"
            L"オプション:\r\n"
-           L"  --log パス          ログをデスクトップではなく指定したファイルに書きます\r\n"
-           L"  --json              結果を 1 行の JSON（UTF-8）で出力します\r\n"
+           L"  --log パス          ログをデスクトップではなく指定したファイルに書きます"
+           L"（ないフォルダーは作ります）\r\n"
+           L"  --json              結果を 1 行の JSON（ASCII 文字だけ）で出力します\r\n"
            L"  -h, --help, /?      この使い方を表示します\r\n"
            L"終了コード:\r\n"
            L"  0     設定済みです（repair: 実行した再登録はすべて成功しました）\r\n"
@@ -106,7 +139,7 @@ const wchar_t* cCommandLine::Usage()
            L"  2     コンポーネントのファイルがないため、このＰＣでは修復できません"
            L"（地図製品を再インストールしてください）\r\n"
            L"  3     カルトリアＷ３がインストールされていません\r\n"
-           L"  4     チェックそのものが失敗しました（理由は標準エラー出力とログにあります）\r\n"
+           L"  4     チェックか再設定そのものが失敗しました（理由は標準エラー出力とログにあります）\r\n"
            L"  87    コマンドラインが正しくありません\r\n"
            L"  740   repair には管理者権限が必要です\r\n"
            L"  1618  別の再設定が実行中です（しばらくしてから実行し直してください）";

@@ -19,10 +19,13 @@ struct cCliRequest
     std::optional<std::wstring> LogPath; // --log PATH
 };
 
-// Why the command line cannot be followed: one Japanese line, empty when no command was given at all.
+// Why the command line cannot be followed: one Japanese line, empty when no command was given at all. What
+// could be read of it still says how to answer: in JSON when --json was among the arguments.
 struct cUsageError
 {
     std::wstring Message;
+    std::optional<cCliRequest::eCommand> Command; // check or repair, when the first argument named one
+    bool Json = false;
 };
 
 // The command line, parsed in one place.
@@ -34,4 +37,7 @@ public:
     static std::variant<cCliRequest, cUsageError> Parse(const std::vector<std::wstring>& args);
     // The Japanese usage text, lines joined by CR LF, without a final CR LF.
     static const wchar_t* Usage();
+
+private:
+    static std::variant<cCliRequest, cUsageError> ParseArgs(const std::vector<std::wstring>& args);
 };

@@ -4,6 +4,7 @@
 #include "sys/cFileSystemObject.h"
 #include "sys/cFileVersion.h"
 #include "sys/cLocalPath.h"
+#include "sys/cSecureFolder.h"
 #include "sys/cOwned.h"
 
 namespace
@@ -76,6 +77,15 @@ void WriteUsers(cJsonWriter& json, const std::vector<cUserReading>& users)
     json.EndArray();
 }
 
+void WriteError(cJsonWriter& json, const cAppError& error)
+{
+    json.Key(L"error").BeginObject();
+    json.Key(L"number").Number(error.Number());
+    json.Key(L"description").String(error.Description());
+    json.Key(L"source").String(error.Source());
+    json.EndObject();
+}
+
 void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
 {
     json.Key(L"verdict");
@@ -98,15 +108,7 @@ void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
     json.EndArray();
     WriteUsers(json, check.Users);
     if (check.Failure)
-        json.Key(L"error")
-            .BeginObject()
-            .Key(L"number")
-            .Number(check.Failure->Number())
-            .Key(L"description")
-            .String(check.Failure->Description())
-            .Key(L"source")
-            .String(check.Failure->Source())
-            .EndObject();
+        WriteError(json, *check.Failure);
 }
 
 std::wstring ComputerName()
@@ -124,6 +126,8 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
     {
         m_err.Write((error->Message.empty() ? std::wstring() : error->Message + L"\r\n") +
                     cCommandLine::Usage() + L"\r\n");
+        if (error->Json)
+            m_out.WriteUtf8(RefusalJson(error->Command, BadCommandLine, error->Message) + L"\r\n");
         return BadCommandLine;
     }
     const cCliRequest& request = std::get<cCliRequest>(parsed);
@@ -135,7 +139,10 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
     // Checked before anything starts: a repair without the rights would start regsvr32 in vain.
     if (request.Command == cCliRequest::eCommand::Repair && !IsElevated())
     {
-        m_err.Write(L"repair には管理者権限が必要です。管理者として実行してください。\r\n");
+        const std::wstring message = L"repair には管理者権限が必要です。管理者として実行してください。";
+        m_err.Write(message + L"\r\n");
+        if (request.Json)
+            m_out.WriteUtf8(RefusalJson(request.Command, ElevationRequired, message) + L"\r\n");
         return ElevationRequired;
     }
     const std::unique_ptr<cRepairTool> tool = MakeTool();
@@ -201,6 +208,8 @@ cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(const cRepairOutcome* rep
 {
     if (repair && repair->Failure)
         return CheckFailed;
+    if (repair && repair->LockFailed)
+        return CheckFailed;
     if (repair && repair->LockBusy)
         return AnotherRepairRunning;
     if (repair)
@@ -231,6 +240,26 @@ std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& reque
         return std::nullopt;
     const cFileSystemObject files;
     const std::wstring path = files.GetAbsolutePathName(*request.LogPath);
+    // A deployment tool runs this as SYSTEM, often into a folder below ProgramData that no one made yet: made
+    // here, only administrators and SYSTEM may write in it. A folder a user prepared is not written through.
+    const size_t folderEnd = path.find_last_of(L"\\/");
+    if (path.size() > 3 && path[1] == L':' && folderEnd != std::wstring::npos && folderEnd > 2)
+    {
+        const cSecureFolder::cResult folder = cSecureFolder::Ensure(path.substr(0, folderEnd));
+        const wchar_t* refused =
+            folder.Outcome == cSecureFolder::eOutcome::Link
+                ? L"ログフォルダーの途中にリンク（シンボリック リンク、ジャンクション、マウント "
+                  L"ポイント）があるため、ログなしで続けます: "
+            : folder.Outcome == cSecureFolder::eOutcome::Untrusted
+                ? L"ログフォルダーの所有者が SYSTEM、Administrators、実行中のユーザーのどれでもない"
+                  L"ため、ログなしで続けます: "
+                : nullptr;
+        if (refused)
+        {
+            m_err.Write(refused + folder.At + L"\r\n");
+            return std::wstring();
+        }
+    }
     // Tried once here: a log that cannot be written is said once, not lost entry by entry in silence.
     try
     {
@@ -260,6 +289,25 @@ void cConsoleProgram::ReportFailure(const std::optional<cAppError>& failure) con
                     failure->Description() + L"、" + failure->Source() + L"）。ログにも記録しました。\r\n");
 }
 
+std::wstring cConsoleProgram::RefusalJson(std::optional<cCliRequest::eCommand> command, eExitCode code,
+                                          const std::wstring& message)
+{
+    // The shape of a failed check: nothing was checked, and the error says why.
+    cJsonWriter json;
+    json.BeginObject();
+    json.Key(L"command");
+    command ? json.String(*command == cCliRequest::eCommand::Repair ? L"repair" : L"check") : json.Null();
+    json.Key(L"exitCode").Number(code);
+    json.Key(L"computerName").String(ComputerName());
+    WriteCheck(json, cCheckOutcome{});
+    WriteError(json, cAppError(code, message, L"plotwing2fix-cli"));
+    if (command == cCliRequest::eCommand::Repair)
+        json.Key(L"registrations").BeginArray().EndArray().Key(L"backups").BeginArray().EndArray();
+    json.Key(L"report").String(L"");
+    json.EndObject();
+    return json.Text();
+}
+
 std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& result) const
 {
     cJsonWriter json;
@@ -268,10 +316,19 @@ std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& res
     json.Key(L"exitCode").Number(result.Code);
     json.Key(L"computerName").String(ComputerName());
     WriteCheck(json, result.First);
-    if (result.Repair && result.Repair->Report)
+    if (result.Repair && result.Repair->Failure)
+        WriteError(json, *result.Repair->Failure);
+    if (request.Command == cCliRequest::eCommand::Repair)
     {
+        // Present for every repair: empty when nothing needed registering, and after a failure what ran
+        // first.
+        static const std::vector<cRepairReport::Registration> none;
+        const std::vector<cRepairReport::Registration>& registrations =
+            !result.Repair          ? none
+            : result.Repair->Report ? result.Repair->Report->Registrations()
+                                    : result.Repair->Done;
         json.Key(L"registrations").BeginArray();
-        for (const cRepairReport::Registration& registration : result.Repair->Report->Registrations())
+        for (const cRepairReport::Registration& registration : registrations)
         {
             const bool succeeded = registration.Outcome.Result == cRegistrationOutcome::eResult::Succeeded;
             json.BeginObject();
@@ -287,7 +344,8 @@ std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& res
         }
         json.EndArray();
         json.Key(L"backups").BeginArray();
-        for (const std::wstring& backup : result.Repair->Backups)
+        for (const std::wstring& backup :
+             result.Repair ? result.Repair->Backups : std::vector<std::wstring>())
             json.String(backup);
         json.EndArray();
     }

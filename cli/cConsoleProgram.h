@@ -57,6 +57,9 @@ private:
     void ReportFailure(const std::optional<cAppError>& failure) const;
     void ReportUnread(const cCheckOutcome& check) const;
     std::wstring Json(const cCliRequest& request, const Result& result) const;
+    // The one JSON line of a run refused before any check (87, 740).
+    static std::wstring RefusalJson(std::optional<cCliRequest::eCommand> command, eExitCode code,
+                                    const std::wstring& message);
 
     const cConsoleStream& m_out;
     const cConsoleStream& m_err;

@@ -77,14 +77,9 @@ cJsonWriter& cJsonWriter::Bool(bool b)
 std::wstring cJsonWriter::Escape(std::wstring_view text)
 {
     static const wchar_t Hex[] = L"0123456789abcdef";
-    const auto IsHigh = [](wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; };
-    const auto IsLow = [](wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
     std::wstring json = L"\"";
-    for (size_t i = 0; i < text.size(); ++i)
+    for (const wchar_t c : text)
     {
-        const wchar_t c = text[i];
-        const bool pairStart = IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1]);
-        const bool pairEnd = IsLow(c) && i > 0 && IsHigh(text[i - 1]);
         switch (c)
         {
         case L'"':
@@ -109,8 +104,10 @@ std::wstring cJsonWriter::Escape(std::wstring_view text)
             json += L"\\t";
             break;
         default:
-            // U+2028 and U+2029 end a line in JavaScript; a lone surrogate is no character UTF-8 can carry.
-            if (c < 0x20 || c == 0x2028 || c == 0x2029 || ((IsHigh(c) || IsLow(c)) && !pairStart && !pairEnd))
+            // Everything outside printable ASCII as a UTF-16 escape: the line then reads the same in any code
+            // page (Windows PowerShell decodes a program's output in the console's), and a character beyond
+            // U+FFFF is its surrogate pair, as JSON writes it. A lone surrogate stays a lone escape.
+            if (c < 0x20 || c >= 0x7F)
                 json +=
                     {L'\\', L'u', Hex[(c >> 12) & 15], Hex[(c >> 8) & 15], Hex[(c >> 4) & 15], Hex[c & 15]};
             else

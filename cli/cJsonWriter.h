@@ -19,7 +19,7 @@ public:
     cJsonWriter& Bool(bool b);
     const std::wstring& Text() const noexcept { return m_text; }
 
-    // The text as a quoted JSON string; Japanese stays as it is.
+    // The text as a quoted JSON string of ASCII characters alone.
     static std::wstring Escape(std::wstring_view text);
 
 private:

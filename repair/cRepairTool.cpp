@@ -1,7 +1,6 @@
 #include "repair/cRepairTool.h"
 #include "repair/cBackup.h"
 #include "repair/cComponentLookup.h"
-#include "repair/cRepairLock.h"
 #include "repair/cStartup.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "log/mDebug.h"
@@ -95,16 +94,17 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport)
 cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool forced, HWND owner)
 {
     cRepairOutcome outcome;
+    std::optional<cRepairReport> started;
     try
     {
-        cRepairReport section(box.Text());
+        cRepairReport& section = started.emplace(box.Text());
         const cCartoriaMapsRegister catalogue;
         if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
             const std::unique_ptr<cRegsvr32> regsvr32 = MakeRegsvr32(owner);
             const std::unique_ptr<cUserRegistrations> userRegistrations = MakeUserRegistrations();
-            // Taken at the first registration and kept to the last verification.
-            std::optional<cRepairLock> lock;
+            // Taken at the first change and kept to the last verification.
+            std::unique_ptr<cRepairLock> lock;
             const std::vector<cUserReading> users = ReadUsers(*userRegistrations);
             std::optional<cBackup> backup;
             // Each registration is read just before it is handled: registering one file may change the
@@ -118,7 +118,7 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                     eRegistrationChoice::Register)
                     continue;
                 if (!lock)
-                    lock.emplace(owner, LockTimeoutMs());
+                    lock = MakeLock(owner);
                 if (lock->State() != cRepairLock::eState::Held)
                 {
                     section.Add(component, cRegistrationOutcome::Failure(lock->Reason()));
@@ -148,6 +148,7 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                 section.Add(component, regsvr32->Register(expected, component.ClassId));
             }
             outcome.LockBusy = lock && lock->State() == cRepairLock::eState::Busy;
+            outcome.LockFailed = lock && !outcome.LockBusy && lock->State() != cRepairLock::eState::Held;
         }
         if (showReport)
             box.Replace(section.Text());
@@ -156,8 +157,13 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
     }
     catch (...)
     {
-        outcome = {};
-        outcome.Failure = LogFailure(L"ChangeRegistry");
+        // What happened before the failure is kept: the files saved and the registrations run.
+        cRepairOutcome failed;
+        failed.Backups = std::move(outcome.Backups);
+        if (started)
+            failed.Done = started->Registrations();
+        failed.Failure = LogFailure(L"ChangeRegistry");
+        outcome = std::move(failed);
     }
     return outcome;
 }
@@ -225,6 +231,11 @@ cBackup cRepairTool::SaveMachine(std::vector<std::wstring>& backups)
     else
         Logger().InfoOut(L"Backup : 再設定前のレジストリを保存できませんでした（" + saved.Reason + L"）");
     return backup;
+}
+
+std::unique_ptr<cRepairLock> cRepairTool::MakeLock(HWND owner)
+{
+    return std::make_unique<cRepairLock>(owner, LockTimeoutMs());
 }
 
 std::unique_ptr<cUserRegistrations> cRepairTool::MakeUserRegistrations() const

@@ -3,6 +3,7 @@
 #include "repair/cCheckReport.h"
 #include "repair/cComponent.h"
 #include "repair/cRegsvr32.h"
+#include "repair/cRepairLock.h"
 #include "repair/cRepairReport.h"
 #include "repair/cReportText.h"
 #include "repair/cUserRegistrations.h"
@@ -41,8 +42,10 @@ struct cRepairOutcome
 {
     std::optional<cRepairReport> Report; // none when the procedure failed
     bool LockBusy = false;               // a registration was not started because another repair ran
-    std::vector<std::wstring> Backups;   // the files it saved before changing anything
-    std::optional<cAppError> Failure;    // logged already
+    bool LockFailed = false;             // nor because the lock could not be made or trusted
+    std::vector<cRepairReport::Registration> Done; // after a failure: what was registered before it
+    std::vector<std::wstring> Backups;             // the files it saved before changing anything
+    std::optional<cAppError> Failure;              // logged already
 };
 
 // The tool's work without a front end: start-up, the check and the re-registration, each with its log
@@ -95,6 +98,8 @@ protected:
     virtual std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const;
     // How long a repair waits for another one to end.
     virtual DWORD LockTimeoutMs() const { return cRegsvr32::DefaultTimeoutMs; }
+    // The repair lock, waited for; virtual so that tests can give it a mutex Wine cannot make.
+    virtual std::unique_ptr<cRepairLock> MakeLock(HWND owner);
 
 private:
     struct Expected

@@ -54,6 +54,16 @@ DWORD Create(const std::wstring& folder, const std::wstring& sddl)
     return ::CreateDirectoryW(folder.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
 }
 
+// A reparse point that names another place (symbolic link, junction, mount point); a cloud folder's
+// placeholder names none and is the folder itself. A reparse point without a tag (Wine shows a Unix symbolic
+// link so) or one that cannot be read counts as a link.
+bool IsLink(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found{};
+    const cOwned<FindTraits> find(::FindFirstFileW(folder.c_str(), &found));
+    return !find || found.dwReserved0 == 0 || IsReparseTagNameSurrogate(found.dwReserved0);
+}
+
 // Opens the folder itself, never what a link there points to.
 cHandle OpenFolder(const std::wstring& folder)
 {
@@ -107,7 +117,7 @@ cSecureFolder::cResult cSecureFolder::Ensure(const std::wstring& folder)
                     return result;
                 created = true;
             }
-            else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLink(result.At))
             {
                 result.Outcome = eOutcome::Link;
                 return result;

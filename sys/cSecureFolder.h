@@ -12,7 +12,7 @@ public:
     {
         Ready,     // it was there, no link on the way and its owner trusted
         Created,   // made now, with its missing parents
-        Link,      // a symbolic link, junction or mount point on the way: refused
+        Link,      // a symbolic link, junction or mount point on the way (a cloud folder is none): refused
         Untrusted, // its owner is neither SYSTEM, the Administrators group nor the running user: refused
         Failed,    // it could not be made or inspected: Error says why
     };

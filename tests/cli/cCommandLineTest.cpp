@@ -15,6 +15,11 @@ std::wstring Render(const std::variant<cCliRequest, cUsageError>& result)
 }
 const std::wstring NoPath = L"error:--log のあとにログファイルのパスを指定してください。";
 const std::wstring FullWidth = L"に全角文字が含まれています。半角で入力してください。";
+const std::wstring FolderValue = L"error:--log にはフォルダーではなくファイルのパスを指定してください：";
+const std::wstring Quote = L"--log の値に \" が含まれています：「C:\\dir\" --json」。パスが \\ "
+                           L"で終わると、閉じる \" が文字として読まれ、"
+                           L"後ろの引数と一続きになります。ファイル名まで指定してください（例：--log "
+                           L"\"C:\\ProgramData\\plotwing2fix\\plwg2reg200.log\"）。";
 } // namespace
 
 TEST(cCommandLineTest, ParseTakesOneCommandThenOptionsInAnyOrderAndNamesTheFirstMistakeAndUsageListsAllCodes)
@@ -33,10 +38,17 @@ TEST(cCommandLineTest, ParseTakesOneCommandThenOptionsInAnyOrderAndNamesTheFirst
         {{L"check", L"--log", L"a", L"--log=a"}, L"error:--log は 1 回だけ指定できます。"},
         {{L"check", L"--json", L""}, L"error:3 番目の引数が空です。"}, {{L"ｃｈｅｃｋ"}, L"error:「ｃｈｅｃｋ」" + FullWidth},
         {{L"repair", L"－－force"}, L"error:「－－force」" + FullWidth}, {{L"check", L"！"}, L"error:「！」" + FullWidth},
-        {{L"check", L"～"}, L"error:「～」" + FullWidth}};
+        {{L"check", L"～"}, L"error:「～」" + FullWidth}, {{L"check", L"--log", L"C:\\dir\" --json"}, L"error:" + Quote},
+        {{L"repair", L"--log", L"--json"}, L"error:--log の値「--json」はオプションです。ログファイルのパスを指定してください。"},
+        {{L"check", L"--log", L"C:\\dir\\"}, FolderValue + L"「C:\\dir\\」"}, {{L"check", L"--log=C:/dir/"}, FolderValue + L"「C:/dir/」"},
+        {{L"check", L"--log", L"--"}, L"error:--log の値「--」はオプションです。ログファイルのパスを指定してください。"}};
     // clang-format on
     for (const auto& [args, expected] : rows)
         EXPECT_EQ(expected, Render(cCommandLine::Parse(args))) << testing::PrintToString(args);
+    // A refused command line still says how to answer: the command it named, and JSON when asked for.
+    const auto refused = std::get<cUsageError>(cCommandLine::Parse({L"repair", L"--bogus", L"--json"}));
+    EXPECT_TRUE(refused.Command == cCliRequest::eCommand::Repair && refused.Json);
+    EXPECT_FALSE(std::get<cUsageError>(cCommandLine::Parse({L"ｒepair", L"--json"})).Command);
     // The usage: CR LF between lines, every exit code.
     const std::wstring usage = cCommandLine::Usage();
     EXPECT_EQ(std::count(usage.begin(), usage.end(), L'\n'), std::count(usage.begin(), usage.end(), L'\r'));
@@ -45,14 +57,14 @@ TEST(cCommandLineTest, ParseTakesOneCommandThenOptionsInAnyOrderAndNamesTheFirst
         EXPECT_NE(std::wstring::npos, usage.find(L"\r\n  " + std::wstring(code))) << code;
 }
 
-TEST(cJsonWriterTest, EscapesQuotesBackslashesControlsLineSeparatorsAndLoneSurrogatesOnly)
+TEST(cJsonWriterTest, WritesPrintableAsciiOnlyEverythingElseAsUtf16Escapes)
 {
     // clang-format off
     const std::pair<std::wstring, std::wstring> rows[] = {
-        {L"", L"\"\""}, {L"設定済み /\x7f\x2027\x202a", L"\"設定済み /\x7f\x2027\x202a\""}, {L"\"\\", L"\"\\\"\\\\\""},
-        {L"\b\f\n\r\t", L"\"\\b\\f\\n\\r\\t\""}, {std::wstring(L"\0\x1f\x0b", 3), L"\"\\u0000\\u001f\\u000b\""},
-        {L"\x2028\x2029", L"\"\\u2028\\u2029\""}, {L"\xd83d\xde00", L"\"\xd83d\xde00\""},
-        {L"\xdbff\x61\xdc00\xd800", L"\"\\udbffa\\udc00\\ud800\""}, {L"\xdc00\xd800", L"\"\\udc00\\ud800\""}};
+        {L"", L"\"\""}, {L"設定済み /~\x7f\x2027", L"\"\\u8a2d\\u5b9a\\u6e08\\u307f /~\\u007f\\u2027\""},
+        {L"\"\\", L"\"\\\"\\\\\""}, {L"\b\f\n\r\t", L"\"\\b\\f\\n\\r\\t\""},
+        {std::wstring(L"\0\x1f\x0b", 3), L"\"\\u0000\\u001f\\u000b\""}, {L"\x2028\xff5e", L"\"\\u2028\\uff5e\""},
+        {L"\xd842\xdfb7", L"\"\\ud842\\udfb7\""}, {L"\xdbff\x61\xdc00", L"\"\\udbffa\\udc00\""}};
     // clang-format on
     for (const auto& [text, json] : rows)
         EXPECT_EQ(json, cJsonWriter::Escape(text)) << testing::PrintToString(text);
@@ -60,5 +72,5 @@ TEST(cJsonWriterTest, EscapesQuotesBackslashesControlsLineSeparatorsAndLoneSurro
     w.BeginObject().Key(L"a\"").String(L"済").Key(L"n").Number(std::numeric_limits<long long>::min());
     w.Key(L"l").BeginArray().Null().Bool(true).BeginObject().EndObject().BeginArray().EndArray().Bool(false);
     w.EndArray().Key(L"z").Number(0).EndObject();
-    EXPECT_EQ(LR"({"a\"":"済","n":-9223372036854775808,"l":[null,true,{},[],false],"z":0})", w.Text());
+    EXPECT_EQ(LR"({"a\"":"\u6e08","n":-9223372036854775808,"l":[null,true,{},[],false],"z":0})", w.Text());
 }

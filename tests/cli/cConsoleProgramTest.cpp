@@ -3,7 +3,8 @@
 #include "cli/cConsoleProgram.h"
 #include "cli/cJsonWriter.h"
 #include "sys/cPathForm.h"
-#include "tests/support/TestPc.h"
+#include <sddl.h>
+#include "tests/support/SeamedUsers.h"
 #include <thread>
 
 namespace
@@ -76,36 +77,61 @@ cRun RunHere(const std::vector<std::wstring>& args, bool elevated = true)
     program.Elevated = elevated;
     return files.Result(program.Run(args));
 }
+// The JSON line of a run, kept for scripts/test's JSON parser: json-<name>.json beside the test program.
+void Keep(const cRun& run, const std::string& name)
+{
+    WriteBytes(TestFolder() + strconv::ToWide("json-" + name + ".json", CP_UTF8), run.Out);
+}
 struct cShortLock : cRepairTool
 {
     DWORD LockTimeoutMs() const override { return 300; }
 };
+// Fails from the `from`th registry lookup on: 1, in the first check; 3, in the repair after it.
+template <int from>
 struct cFailingLookup : cRepairTool
 {
-    std::wstring GetRegisteredPath(const std::wstring&) override { throw cAppError(53, L"説明", L"Test"); }
+    int Calls = 0;
+    std::wstring GetRegisteredPath(const std::wstring& id) override
+    {
+        return ++Calls >= from ? throw cAppError(53, L"説明", L"Test") : cRepairTool::GetRegisteredPath(id);
+    }
+};
+// A lock's mutex as Wine cannot make it: another account's, or one this account may not open.
+template <cRepairLock::eOpened opened>
+struct cForeignLock : cRepairLock
+{
+    cForeignLock() : cRepairLock(nullptr) { Acquire(nullptr, 0); }
+    eOpened Open(cHandle&) override { return opened; }
+    bool IsOwnerTrusted(HANDLE) const override { return false; }
+};
+template <cRepairLock::eOpened opened>
+struct cForeignLocked : cRepairTool
+{
+    std::unique_ptr<cRepairLock> MakeLock(HWND) override { return std::make_unique<cForeignLock<opened>>(); }
 };
 // A profile whose classes file is in use: not read, which changes neither the verdict nor the exit code.
-struct cUnreadUser : cUserRegistrations
-{
-    std::vector<cProfileList::cProfile> Profiles() const override
-    {
-        return {{L"S-1-5-21-9-9-9-1001", L"C:\\u"}};
-    }
-    cUserClasses OpenLoaded(const std::wstring&, REGSAM) const override { return {}; }
-    cUserClasses OpenFile(const std::wstring&, const std::wstring&, REGSAM) const override
-    {
-        cUserClasses inUse;
-        inUse.Status = ERROR_SHARING_VIOLATION;
-        return inUse;
-    }
-};
 struct cUnreadProfile : cRepairTool
 {
     std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const override
     {
-        return std::make_unique<cUnreadUser>();
+        auto users = std::make_unique<cSeamedUsers>();
+        users->List = {{L"S-1-5-21-9-9-9-1002", L"C:\\u"}};
+        users->FileStatus = {{L"S-1-5-21-9-9-9-1002", ERROR_SHARING_VIOLATION}};
+        return users;
     }
 };
+// The lock's mutex as another repair makes it, with the lock's security, and held.
+HANDLE HeldLock()
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(cRepairLock::Security, SDDL_REVISION_1,
+                                                           &descriptor, nullptr);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    const HANDLE mutex =
+        ::CreateMutexExW(&attributes, cRepairLock::Name, CREATE_MUTEX_INITIAL_OWNER, MUTEX_ALL_ACCESS);
+    ::LocalFree(descriptor);
+    return mutex;
+}
 // The window without its message box's modal loop.
 struct cQuietForm : MainForm
 {
@@ -122,16 +148,17 @@ TEST(cConsoleProgramTest, ExitCodeFollowsTheVerdictAndForARepairItsRegistrations
          {E, eVerdict::RepairNeeded, eVerdict::CannotRepair, eVerdict::NotInstalled, eVerdict::Failed})
         codes.push_back(cConsoleProgram::ExitCodeOf(verdict));
     EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), codes);
-    cRepairOutcome ok, failed, busy, broken;
+    cRepairOutcome ok, failed, busy, broken, locked;
     ok.Report.emplace(L"");
     ok.Report->Add(MapControl, cRegistrationOutcome::Success());
     failed.Report = busy.Report = ok.Report;
     failed.Report->Add(LookupLibrary, cRegistrationOutcome::Failure(L"x"));
     busy.LockBusy = true;
     broken.Failure = cAppError(1, L"", L"");
+    locked.LockFailed = true;
     // clang-format off
     const std::tuple<const cRepairOutcome*, eVerdict, int> rows[] = {{nullptr, E, 0}, {&ok, E, 0}, {&ok, eVerdict::RepairNeeded, 1},
-        {&failed, E, 1}, {&busy, E, 1618}, {&broken, E, 4}, {nullptr, eVerdict::NotInstalled, 3}};
+        {&failed, E, 1}, {&busy, E, 1618}, {&broken, E, 4}, {&locked, E, 4}, {nullptr, eVerdict::NotInstalled, 3}};
     // clang-format on
     for (const auto& [repair, after, code] : rows)
         EXPECT_EQ(code, cConsoleProgram::ExitCodeOf(repair, after)) << code;
@@ -149,37 +176,84 @@ TEST(cConsoleProgramTest, TheContractAsDeploymentToolsRunIt)
     EXPECT_EQ("87||0|" + none.Err,
               std::to_string(none.Code) + "|" + none.Out + "|" + std::to_string(help.Code) + "|" + help.Out)
         << "the usage on stderr, or on stdout when asked for";
-    EXPECT_EQ(87, RunExe(L"check --force").Code);
-    EXPECT_EQ(740, RunHere<cRepairTool>({L"repair"}, false).Code);
-    // A log that cannot be written: said once, and the check runs on.
-    const cRun noLog = RunExe(L"check --log C:\\no\\such\\folder\\x.log");
+    // With --json every exit prints its one line: refused ones too, in the shape of a failed check.
+    const cRun bad = RunExe(L"check --force --json"),
+               unelevated = RunHere<cRepairTool>({L"repair", L"--json"}, false);
+    EXPECT_EQ("87|{\"command\":\"check\",\"exitCode\":87,",
+              std::to_string(bad.Code) + "|" + bad.Out.substr(0, 33));
+    EXPECT_NE(std::string::npos,
+              unelevated.Out.find("\"verdict\":null,\"components\":[],\"users\":[],\"error\":{\"number\":740,"
+                                  "\"description\":\"repair \\u306b"))
+        << unelevated.Out;
+    Keep(bad, "87"), Keep(unelevated, "740");
+    // A log that cannot be written: said once, and the check runs on. A missing folder is made (the check's
+    // log below); one reached through a link is refused.
+    ASSERT_TRUE(WriteBytes(temp / L"file", ""));
+    const cRun noLog = RunExe(L"check --log \"" + temp / L"file\\x.log\"");
     EXPECT_EQ(Sjis(L"・このＰＣにはカルトリアＷ３がインストールされていません。\r\n") + "|3",
               noLog.Out + "|" + std::to_string(noLog.Code));
-    EXPECT_NE(std::string::npos, noLog.Err.find("C:\\no\\such\\folder\\x.log"));
+    EXPECT_NE(std::string::npos, noLog.Err.find(Sjis(temp / L"file\\x.log")));
+    const std::wstring linked =
+        L"C:\\p2f-linked-folder"; // scripts/test makes it: a symbolic link to C:\windows\temp
+    if (const DWORD link = ::GetFileAttributesW(linked.c_str());
+        link != INVALID_FILE_ATTRIBUTES && (link & FILE_ATTRIBUTE_REPARSE_POINT))
+    {
+        const cRun refused = RunExe(L"check --log " + linked + L"\\p2f\\x.log");
+        EXPECT_EQ(Sjis(L"ログフォルダーの途中にリンク（シンボリック リンク、ジャンクション、マウント "
+                       L"ポイント）があるため、"
+                       L"ログなしで続けます: " +
+                       linked + L"\r\n"),
+                  refused.Err);
+        EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_WINDOWS) + L"\\temp\\p2f")) << "nothing made through it";
+    }
     // Both components registered at an older copy: printed byte for byte as the window shows it.
     cTestPc::InstallBoth(L"old\\");
     const SYSTEMTIME since = LocalNow();
     cQuietForm form;
     ASSERT_TRUE(form.Create(SW_HIDE, false));
     const std::wstring shown = WindowText(form.Text1());
-    const cRun check = RunExe(L"check --log \"" + temp / L"check.log\"");
-    EXPECT_EQ(Sjis(shown + L"\r\n") + "|1", check.Out + "|" + std::to_string(check.Code)) << check.Err;
+    const cRun check = RunExe(L"check --log \"" + temp / L"新しい\\フォルダー\\check.log\"");
+    EXPECT_EQ(Sjis(shown + L"\r\n") + "|1|", check.Out + "|" + std::to_string(check.Code) + "|" + check.Err);
     EXPECT_EQ(WithoutStamps(cTestPc::Log(), since) + L"【INFO】-- End --\r\n",
-              WithoutStamps(strconv::ToWide(ReadBytes(temp / L"check.log"), 932), since))
+              WithoutStamps(strconv::ToWide(ReadBytes(temp / L"新しい\\フォルダー\\check.log"), 932), since))
         << "the window's log entries for the same PC";
-    EXPECT_EQ(4, RunHere<cFailingLookup>({L"check", L"--log", temp / L"f.log"}).Code);
+    // A failing check, and a failing re-registration step: 4, with the reason and the registrations.
+    const cRun failedCheck = RunHere<cFailingLookup<1>>({L"check", L"--json", L"--log", temp / L"f.log"}),
+               failedRepair = RunHere<cFailingLookup<3>>({L"repair", L"--json", L"--log", temp / L"f.log"});
+    EXPECT_EQ(4, failedCheck.Code);
+    EXPECT_NE(std::string::npos,
+              failedRepair.Out.find("\"error\":{\"number\":53,\"description\":\"\\u8aac\\u660e\",\"source\":"
+                                    "\"Test\"},\"registrations\":[],\"backups\":["))
+        << failedRepair.Out;
+    Keep(failedCheck, "4"), Keep(failedRepair, "4-repair");
+    // The lock, one rule for every caller: another account's mutex, or one not to be opened, is no lock.
+    const cRun untrusted = RunHere<cForeignLocked<cRepairLock::eOpened::Opened>>({L"repair", L"--json"}),
+               denied = RunHere<cForeignLocked<cRepairLock::eOpened::AccessDenied>>({L"repair"});
+    EXPECT_EQ(L"4|4|" + cTestPc::ProductFolder() + L"old\\plotwing2.ocx",
+              std::to_wstring(untrusted.Code) + L"|" + std::to_wstring(denied.Code) + L"|" +
+                  cTestPc::Registered(MapControl.ClassId));
+    EXPECT_NE(
+        std::string::npos,
+        untrusted.Out.find(
+            strconv::ToAnsi(cJsonWriter::Escape(L"SYSTEM でも Administrators でもない所有者が作っているため"),
+                            CP_UTF8)
+                .substr(1, 60)));
+    EXPECT_NE(std::wstring::npos, denied.Text().find(L"ミューテックスにアクセスできないため"));
+    Keep(untrusted, "4-lock");
     // One repair at a time: a lock held elsewhere is waited for within the bound, then 1618; a lock whose
     // holder ended without releasing it is taken over (the program's repair below).
     const cHandle held(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         quit(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread holder([&] {
-        const cHandle mutex(::CreateMutexW(nullptr, TRUE, cRepairLock::Name));
+        const cHandle mutex(HeldLock());
         ::SignalObjectAndWait(held.Get(), quit.Get(), INFINITE, FALSE);
     });
     const cAtEnd join{[&] { ::SetEvent(quit.Get()), holder.joinable() ? holder.join() : void(); }};
     ::WaitForSingleObject(held.Get(), 10000);
-    const cHandle keep(::OpenMutexW(SYNCHRONIZE, FALSE, cRepairLock::Name)); // so that it outlives its holder
-    const cRun busy = RunHere<cShortLock>({L"repair", L"--log", temp / L"busy.log"});
+    cHandle keep(::OpenMutexW(SYNCHRONIZE, FALSE, cRepairLock::Name)); // so that it outlives its holder
+    const cRun busy = RunHere<cShortLock>({L"repair", L"--log", temp / L"busy.log"}),
+               busyJson = RunHere<cShortLock>({L"repair", L"--json"});
+    Keep(busyJson, "1618");
     const std::wstring failed =
         L"レジストリ参照位置変更に失敗しました。\r\n別の再設定が実行中のため、開始できませんでした";
     EXPECT_TRUE(busy.Code == 1618 &&
@@ -192,6 +266,17 @@ TEST(cConsoleProgramTest, TheContractAsDeploymentToolsRunIt)
     EXPECT_EQ(cPathForm::Short(cTestPc::ExpectedControl()), cTestPc::Registered(MapControl.ClassId))
         << "its 8.3 form";
     EXPECT_EQ(0, RunExe(L"check" + log).Code);
+    keep.Reset();
+    cTestPc::Register(MapControl.ClassId, cTestPc::ProductFolder() + L"old\\plotwing2.ocx");
+    // The name taken by an object of another kind: no lock, nothing started.
+    {
+        const cHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, cRepairLock::Name));
+        const cRun squatted = RunExe(L"repair" + log);
+        EXPECT_EQ(L"4|" + cTestPc::ProductFolder() + L"old\\plotwing2.ocx",
+                  std::to_wstring(squatted.Code) + L"|" + cTestPc::Registered(MapControl.ClassId));
+        EXPECT_NE(std::wstring::npos,
+                  squatted.Text().find(L"名前がほかの種類のオブジェクトに使われているため"));
+    }
     // The window on the same PC: 「再設定」 (forced, as the PC is set up now) and 「チェック」 add what the
     // repair printed, whose text the JSON carries.
     ::SendMessageW(form.Check1(), BM_CLICK, 0, 0);
@@ -215,16 +300,14 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
                        old = cTestPc::ProductFolder() + L"old\\plotwing2.ocx";
     cTestPc::InstallBoth(L"common\\");
     const cRun unread = RunHere<cUnreadProfile>({L"check", L"--json", L"--log", temp / L"n.log"});
-    const std::wstring why =
-        L"S-1-5-21-9-9-9-1001 : UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(L"0|S-1-5-21-9-9-9-1001 のユーザー別の登録を確認できませんでした（" + why.substr(22) +
-                  L"）\r\n",
+    const std::wstring why = L"UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(L"0|S-1-5-21-9-9-9-1002 のユーザー別の登録を確認できませんでした（" + why + L"）\r\n",
               std::to_wstring(unread.Code) + L"|" + strconv::ToWide(unread.Err, 932));
-    EXPECT_NE(std::string::npos, unread.Out.find("\"loaded\":false,\"read\":false,\"reason\":\"UsrClass.dat"))
-        << unread.Out;
-    EXPECT_NE(
-        std::wstring::npos,
-        strconv::ToWide(ReadBytes(temp / L"n.log"), 932).find(L"【INFO】User-Classes : " + why + L"\r\n"));
+    EXPECT_NE(std::string::npos,
+              unread.Out.find("\"loaded\":false,\"read\":false,\"reason\":\"UsrClass.dat"));
+    EXPECT_NE(std::wstring::npos,
+              strconv::ToWide(ReadBytes(temp / L"n.log"), 932)
+                  .find(L"【INFO】User-Classes : S-1-5-21-9-9-9-1002 : " + why + L"\r\n"));
     cTestPc::RegisterForUser(MapControl.ClassId, old);
     wchar_t computer[64] = {}, user[64] = {};
     DWORD size = 64;
@@ -252,13 +335,12 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
                   .find(cTestPc::ExpectedControl() + L"\r\n" + shadow + L"\r\n・lexgrid4b.dll"));
     EXPECT_TRUE(::IsWindowEnabled(form.Command2())) << WindowText(form.Text1());
     ::SendMessageW(form.Command2(), BM_CLICK, 0, 0);
-    const std::wstring section = WindowText(form.Text1());
-    const size_t at = section.find(L"・plotwing2.ocx → ユーザー別の登録を削除しました（" + account +
-                                   L"）\r\n　バックアップ：");
-    ASSERT_NE(std::wstring::npos, at) << section;
-    const std::wstring backup =
-        section.substr(at, section.find(L"\r\n", section.find(L"バックアップ：", at)) - at)
-            .substr(section.substr(at).find(L"バックアップ：") + 7);
+    const std::wstring section = WindowText(form.Text1()),
+                       removed = L"・plotwing2.ocx → ユーザー別の登録を削除しました（" + account +
+                                 L"）\r\n　バックアップ：";
+    const size_t at = section.find(removed) + removed.size();
+    ASSERT_LT(removed.size(), at) << section;
+    const std::wstring backup = section.substr(at, section.find(L"\r\n", at) - at);
     EXPECT_EQ(std::nullopt, cTestPc::RegisteredForUser(MapControl.ClassId));
     EXPECT_EQ(0, RunExe(L"check" + log).Code);
     // UTF-16 with its byte-order mark, the key named where the user's classes are while they are signed in.

@@ -1,58 +1,10 @@
 #include "repair/cCheckReport.h"
 #include "sys/cAppError.h"
 #include "sys/cRegFile.h"
-#include "tests/support/TestPc.h"
-#include <map>
+#include "tests/support/SeamedUsers.h"
 
 namespace
 {
-// Profiles Wine cannot make: signed-out users (their classes a test key), classes files in use, broken
-// entries.
-struct cSeamedUsers : cUserRegistrations
-{
-    std::wstring Keys = L"Software\\plotwing2fixTests\\" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-    std::vector<cProfileList::cProfile> List;
-    std::map<std::wstring, bool> SignedIn;     // sid: true signed in, false signed out with a classes file
-    std::map<std::wstring, LONG> FileStatus;   // sid: why the classes file cannot be opened (NoFile: none)
-    mutable std::vector<std::wstring> Folders; // every folder whose classes file was opened
-    ~cSeamedUsers() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, Keys.c_str()); }
-    // A value under the user's classes, made with its key; nullopt makes the key without a value.
-    void Set(const std::wstring& sid, const cComponent& c, DWORD type, const std::wstring& data) const
-    {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false)).c_str(),
-                          nullptr, type, data.c_str(),
-                          static_cast<DWORD>(data.size() * 2 + (type == REG_SZ ? 2 : 0)));
-    }
-    std::vector<cProfileList::cProfile> Profiles() const override { return List; }
-    cUserClasses Opened(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
-    {
-        cUserClasses classes;
-        classes.Source = source;
-        classes.Status = classes.Root.Open(HKEY_CURRENT_USER, Keys + sid, access);
-        classes.RegistryName = L"HKEY_USERS\\" + sid + L"_Classes";
-        return classes;
-    }
-    cUserClasses OpenLoaded(const std::wstring& sid, REGSAM access) const override
-    {
-        return SignedIn.count(sid) && SignedIn.at(sid) ? Opened(sid, access, cUserClasses::eSource::Loaded)
-                                                       : cUserClasses();
-    }
-    cUserClasses OpenFile(const std::wstring& sid, const std::wstring& folder, REGSAM access) const override
-    {
-        Folders.push_back(folder);
-        if (SignedIn.count(sid))
-            return Opened(sid, access, cUserClasses::eSource::FromFile);
-        cUserClasses failed;
-        failed.Status = FileStatus.count(sid) ? FileStatus.at(sid) : ERROR_SUCCESS;
-        failed.Source = failed.Status ? cUserClasses::eSource::Failed : cUserClasses::eSource::NoFile;
-        return failed;
-    }
-    std::wstring AccountOf(const std::wstring& sid) const override
-    {
-        return sid.ends_with(L"1001") ? L"PC\\佐藤" : L"";
-    }
-    bool IsWow64() const override { return false; }
-};
 std::wstring Sid(int n)
 {
     return L"S-1-5-21-1-2-3-" + std::to_wstring(n);
@@ -159,11 +111,13 @@ TEST(cUserRegistrationsTest, EveryProfileIsReadOrSaysWhyAndOnlyAProvenShadowIsRe
     EXPECT_EQ(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\" + Sid(1001) +
                   L"_Classes\\CLSID\\" + MapControl.ClassId + L"\\InprocServer32]\r\n@=\"\"\r\n\r\n",
               std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
-    EXPECT_EQ(L"none none correct correct|" + std::to_wstring(cCheckReport::LinesOf(after).Control.size()),
-              std::wstring(after[0].Components[0].State == eUserState::None ? L"none " : L"? ") +
-                  (after[1].Components[0].State == eUserState::None ? L"none " : L"? ") +
-                  (after[1].Components[1].State == eUserState::Correct ? L"correct " : L"? ") +
-                  (after[6].Components[0].State == eUserState::Correct ? L"correct|" : L"?|") + L"1");
+    const auto state = [&](size_t user, size_t c) {
+        return static_cast<int>(after[user].Components[c].State);
+    };
+    EXPECT_EQ((std::vector<int>{0, 0, 1, 1, 1}),
+              (std::vector<int>{state(0, 0), state(1, 0), state(1, 1), state(6, 0),
+                                static_cast<int>(cCheckReport::LinesOf(after).Control.size())}))
+        << "1001 and 1002 removed, 1002's lookup and 1007 left; 1008's shadow remains";
     EXPECT_FALSE(fs::exists(temp / L"b3.reg") || fs::exists(temp / L"b4.reg"))
         << "nothing saved, nothing removed";
 }

@@ -1,0 +1,52 @@
+#pragma once
+#include "repair/cUserRegistrations.h"
+#include "tests/support/TestPc.h"
+#include <map>
+
+// Profiles Wine cannot make: signed-out users (their classes a test key), classes files in use, broken
+// entries.
+struct cSeamedUsers : cUserRegistrations
+{
+    std::wstring Keys = L"Software\\plotwing2fixTests\\" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+    std::vector<cProfileList::cProfile> List;
+    std::map<std::wstring, bool> SignedIn;     // sid: true signed in, false signed out with a classes file
+    std::map<std::wstring, LONG> FileStatus;   // sid: why the classes file cannot be opened (NoFile: none)
+    mutable std::vector<std::wstring> Folders; // every folder whose classes file was opened
+    ~cSeamedUsers() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, Keys.c_str()); }
+    // A value under the user's classes, made with its key; nullopt makes the key without a value.
+    void Set(const std::wstring& sid, const cComponent& c, DWORD type, const std::wstring& data) const
+    {
+        ::RegSetKeyValueW(HKEY_CURRENT_USER, (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false)).c_str(),
+                          nullptr, type, data.c_str(),
+                          static_cast<DWORD>(data.size() * 2 + (type == REG_SZ ? 2 : 0)));
+    }
+    std::vector<cProfileList::cProfile> Profiles() const override { return List; }
+    cUserClasses Opened(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
+    {
+        cUserClasses classes;
+        classes.Source = source;
+        classes.Status = classes.Root.Open(HKEY_CURRENT_USER, Keys + sid, access);
+        classes.RegistryName = L"HKEY_USERS\\" + sid + L"_Classes";
+        return classes;
+    }
+    cUserClasses OpenLoaded(const std::wstring& sid, REGSAM access) const override
+    {
+        return SignedIn.count(sid) && SignedIn.at(sid) ? Opened(sid, access, cUserClasses::eSource::Loaded)
+                                                       : cUserClasses();
+    }
+    cUserClasses OpenFile(const std::wstring& sid, const std::wstring& folder, REGSAM access) const override
+    {
+        Folders.push_back(folder);
+        if (SignedIn.count(sid))
+            return Opened(sid, access, cUserClasses::eSource::FromFile);
+        cUserClasses failed;
+        failed.Status = FileStatus.count(sid) ? FileStatus.at(sid) : ERROR_SUCCESS;
+        failed.Source = failed.Status ? cUserClasses::eSource::Failed : cUserClasses::eSource::NoFile;
+        return failed;
+    }
+    std::wstring AccountOf(const std::wstring& sid) const override
+    {
+        return sid.ends_with(L"1001") ? L"PC\\佐藤" : L"";
+    }
+    bool IsWow64() const override { return false; }
+};
