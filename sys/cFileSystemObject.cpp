@@ -26,9 +26,7 @@ cHandle OpenThroughFilter(const std::wstring& path, const cHandle& inspected)
         ThrowFileError(::GetLastError(), L"cFileSystemObject");
     BY_HANDLE_FILE_INFORMATION was{}, is{};
     if (!::GetFileInformationByHandle(inspected.Get(), &was) ||
-        !::GetFileInformationByHandle(file.Get(), &is) ||
-        was.dwVolumeSerialNumber != is.dwVolumeSerialNumber || was.nFileIndexHigh != is.nFileIndexHigh ||
-        was.nFileIndexLow != is.nFileIndexLow)
+        !::GetFileInformationByHandle(file.Get(), &is) || !cFileSystemObject::IsSameFile(was, is))
         throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
     return file;
 }
@@ -149,6 +147,13 @@ cTextStream cFileSystemObject::OpenTextFile(const std::wstring& path, int ioMode
         break;
     }
     throw cAppError::Standard(errnum::PermissionDenied, L"cFileSystemObject");
+}
+
+bool cFileSystemObject::IsSameFile(const BY_HANDLE_FILE_INFORMATION& was,
+                                   const BY_HANDLE_FILE_INFORMATION& is)
+{
+    return was.dwVolumeSerialNumber == is.dwVolumeSerialNumber && was.nFileIndexHigh == is.nFileIndexHigh &&
+           was.nFileIndexLow == is.nFileIndexLow;
 }
 
 cFileSystemObject::eAppendTarget cFileSystemObject::AppendTargetOf(unsigned long attributes,

@@ -1,5 +1,6 @@
 #pragma once
 #include "sys/cTextStream.h"
+#include <windows.h>
 #include <string>
 
 // Existence tests, folder creation and appending text files, with the results callers rely on.
@@ -36,4 +37,7 @@ public:
     };
     static eAppendTarget AppendTargetOf(unsigned long attributes, unsigned long reparseTag,
                                         unsigned long links);
+    // Whether a placeholder opened a second time is the very file inspected: the same volume and the whole
+    // 64-bit file index.
+    static bool IsSameFile(const BY_HANDLE_FILE_INFORMATION& was, const BY_HANDLE_FILE_INFORMATION& is);
 };

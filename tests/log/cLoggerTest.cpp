@@ -70,6 +70,17 @@ TEST(cLoggerTest, OnlyWhatCanSendTheWriteElsewhereIsRefusedAndAnOverlongPath)
     for (const auto& [attributes, tag, links, target] : rows)
         EXPECT_EQ(target, cFileSystemObject::AppendTargetOf(attributes, tag, links))
             << std::hex << attributes << " " << tag << " " << links;
+    // A placeholder opened again must be the very file inspected: its volume and both halves of its index.
+    const auto info = [](DWORD serial, DWORD high, DWORD low, DWORD size) {
+        BY_HANDLE_FILE_INFORMATION i{};
+        i.dwVolumeSerialNumber = serial, i.nFileIndexHigh = high, i.nFileIndexLow = low;
+        return i.nFileSizeLow = size, i;
+    };
+    const BY_HANDLE_FILE_INFORMATION was = info(7, 1, 2, 10);
+    std::wstring same;
+    for (const auto& is : {info(7, 1, 2, 99), info(8, 1, 2, 10), info(7, 0, 2, 10), info(7, 1, 3, 10)})
+        same += cFileSystemObject::IsSameFile(was, is) ? L'1' : L'0';
+    EXPECT_EQ(L"1000", same) << "grown, another volume, another index's high or low half";
     const cTempFolder temp;
     const std::wstring other = temp / L"other.txt", path = temp / L"app.log";
     ASSERT_TRUE(WriteBytes(other, "secret\r\n") && ::CreateHardLinkW(path.c_str(), other.c_str(), nullptr));

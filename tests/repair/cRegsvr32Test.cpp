@@ -74,22 +74,37 @@ namespace
 // A process that has ended, and one that never ends.
 const cHandle Ended(::CreateEventW(nullptr, TRUE, TRUE, nullptr)),
     Running(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+
+// Windows takes the keyboard focus from a window it disables (Wine does not): this owner does so itself.
+LRESULT CALLBACK LosesFocusWhenDisabled(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_ENABLE && !wParam)
+        ::SetFocus(nullptr);
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
 } // namespace
 
 TEST(cRegsvr32Test, TheWaitGivesTheWindowBackAsItFoundItAndExitCodeZeroCountsOnlyWhenComFindsTheExpectedFile)
 {
+    WNDCLASSW owners{0,       &LosesFocusWhenDisabled, 0, 0, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, L"P2fTestOwner"};
+    ::RegisterClassW(&owners);
     for (const BOOL enabled : {TRUE, FALSE})
         for (const HANDLE process : {Ended.Get(), Running.Get()})
         {
-            HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr,
-                                           nullptr);
+            HWND owner = ::CreateWindowExW(0, L"P2fTestOwner", L"", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr,
+                                           nullptr, nullptr);
+            HWND button =
+                ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD, 0, 0, 9, 9, owner, nullptr, nullptr, nullptr);
             const cAtEnd destroy{[owner] { ::DestroyWindow(owner); }};
+            ::SetFocus(button);
             ::EnableWindow(owner, enabled);
+            const HWND had = ::GetFocus(); // the button, or none in a window disabled before
             cSeamedRegsvr32 one(owner, 20);
             one.Started.emplace(process);
             one.Run(L"C:\\x.ocx");
-            EXPECT_EQ(enabled, ::IsWindowEnabled(owner))
-                << "enabled " << enabled << ", ended " << (process == Ended.Get());
+            EXPECT_EQ(std::pair(enabled, had), std::pair(::IsWindowEnabled(owner), ::GetFocus()))
+                << "enabled " << enabled << ", ended " << (process == Ended.Get()) << ": its state and focus";
         }
     // After exit code 0 the file COM finds is compared as the check compares it: letter case and 8.3 form
     // aside.

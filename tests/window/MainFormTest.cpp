@@ -207,6 +207,10 @@ TEST_F(MainFormTest, AFolderWhereAFileBelongsOrNoProgramFilesFolderGivesNothingT
                       cTestPc::ProductFolder() + L"old\\plotwing2.ocx",
                   Last(Changing) + L"|" + cTestPc::Registered(MapControl.ClassId));
     }
+    // The window stays open after its repair: another program gets the lock at once.
+    cRepairLock::eState other = cRepairLock::eState::Unavailable;
+    std::thread([&other] { other = cRepairLock(nullptr, 0).State(); }).join();
+    EXPECT_EQ(cRepairLock::eState::Held, other) << "the lock outlived the repair";
     // A failure inside either procedure ends it in its warning; nothing more is shown.
     const std::wstring shown = Report();
     m_form->Fail = true;
@@ -233,17 +237,29 @@ TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndAHangingOneOnlyDefers
     const HWND window = m_form->Hwnd(), box = m_form->Text1();
     DWORD_PTR selected = 0;
     bool closedEarly = true;
+    LRESULT forced = BST_CHECKED;
     std::thread user([&] {
         ::Sleep(5000); // into the lookup's wait
         ::PostMessageW(box, EM_SETSEL, 0, 3);
+        // Keys and clicks posted to the controls meanwhile are dropped: none moves the selection, presses
+        // 「チェック」 (a check would log) or ticks 「強制設定」.
+        for (const auto& [control, key] : {std::pair{box, VK_END}, {m_form->Check1(), VK_SPACE}})
+            ::PostMessageW(control, WM_KEYDOWN, key, 1), ::PostMessageW(control, WM_KEYUP, key, 0xC0000001);
+        for (const HWND control : {box, m_form->Command1()})
+            ::PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2)),
+                ::PostMessageW(control, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
         ::Sleep(300);
+        ::SendMessageTimeoutW(m_form->Check1(), BM_GETCHECK, 0, 0, SMTO_BLOCK, 3000,
+                              reinterpret_cast<DWORD_PTR*>(&forced));
         ::SendMessageTimeoutW(box, EM_GETSEL, 0, 0, SMTO_BLOCK, 3000, &selected);
         ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_BLOCK, 3000, nullptr);
         closedEarly = !::IsWindow(window);
     });
     m_form->Command2_Click();
     user.join();
-    EXPECT_EQ(static_cast<DWORD_PTR>(MAKELONG(0, 3)), selected) << "the queue was not read during the wait";
+    EXPECT_EQ(static_cast<DWORD_PTR>(MAKELONG(0, 3)), selected)
+        << "the queue was not read, or input reached it";
+    EXPECT_EQ(BST_UNCHECKED, forced);
     EXPECT_TRUE(!closedEarly && !::IsWindow(window)) << "closed in the middle, or the close was lost";
     EXPECT_TRUE(m_form->Pointer == ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)) &&
                 ::GetCursor() != m_form->Pointer)
