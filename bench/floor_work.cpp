@@ -1,7 +1,9 @@
 // The same-work floor: what the tool's start-up cannot avoid, written straight in Win32. The tool's
 // manifest (visual styles, DPI awareness), COM, the three special folders, the registry and ini reads
-// and the file tests of one check, nine log entries each opened, appended and closed, and the window
-// with its five controls and font, first shown with the report filled in.
+// and the file tests of one check with every user's own registrations, nine log entries each opened,
+// appended and closed, and the window with its five controls and font, first shown with the report filled
+// in. Built with P2F_FLOOR_CONSOLE it is the console program's floor: the same work without the window,
+// the report written to standard output.
 //
 // Words on the command line add one thing the tool does beyond this, to measure what each costs:
 //   icon     load the icon in both sizes for the window class
@@ -10,6 +12,7 @@
 //   links    open the log for its attributes too and refuse links, as the tool's logger does
 //   twice    read the special folders and the edition's ini path as often as the tool does
 #include "res/resource.h"
+#include "bench/UsersFloor.h"
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -79,7 +82,7 @@ bool HasWord(const wchar_t* line, const wchar_t* word)
     return false;
 }
 
-Options ReadOptions()
+[[maybe_unused]] Options ReadOptions()
 {
     // The first word is the program itself, perhaps in quotes: skip it.
     const wchar_t* line = ::GetCommandLineW();
@@ -226,7 +229,7 @@ void ReadVersionBlock()
         ::LockResource(loaded);
 }
 
-void InitStandardControls()
+[[maybe_unused]] void InitStandardControls()
 {
     using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
     // Loaded, not imported, so that the floor itself depends on the manifest alone; kept loaded
@@ -238,15 +241,23 @@ void InitStandardControls()
         init(&controls);
 }
 
-constexpr const wchar_t* ClassName = L"P2fFloorWork";
-constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+[[maybe_unused]] constexpr const wchar_t* ClassName = L"P2fFloorWork";
+[[maybe_unused]] constexpr DWORD FrameStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-struct Window
+// The work itself, the same for the window and the console floor.
+struct Work
+{
+    wchar_t LogPath[MAX_PATH] = {};
+    AText StartWork();
+    void CheckWork(const AText& programFiles, WText& report, bool& repairable);
+};
+
+struct Window : Work
 {
     int Dpi = 96;
     FontHandle Font;
     IconHandle BigIcon, SmallIcon;
-    wchar_t LogPath[MAX_PATH] = {};
 
     int Scale(int twips) const { return ::MulDiv(twips, Dpi, 1440); }
 
@@ -278,7 +289,16 @@ void Window::Create(HWND hwnd)
     Control(hwnd, 0, L"BUTTON", L"強制設定", WS_TABSTOP | BS_AUTOCHECKBOX, 5640, 1500, 1155, 270, IDC_CHECK1);
     ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), FALSE);
     ::SendMessageW(text, EM_SETLIMITTEXT, 0, 0);
+    const AText programFiles = StartWork();
+    ::SetWindowTextW(label, L"Zelvioで使用するシステムファイルのレジストリ参照位置を再設定します。\r\n"
+                            L"Zelvioを起動している場合は終了してください。\r\n"
+                            L"再設定は管理者権限のあるユーザーで行ってください。");
+    Check(hwnd, programFiles);
+}
 
+// The log's start and the folders it names; the Program Files folder with its backslash.
+AText Work::StartWork()
+{
     AText desktop = SpecialFolder(CSIDL_DESKTOP);
     if (desktop.Length > 0)
     {
@@ -316,15 +336,21 @@ void Window::Create(HWND hwnd)
         programFiles = SpecialFolder(CSIDL_PROGRAM_FILES);
         AddBackslash(programFiles);
     }
-
-    ::SetWindowTextW(label, L"Zelvioで使用するシステムファイルのレジストリ参照位置を再設定します。\r\n"
-                            L"Zelvioを起動している場合は終了してください。\r\n"
-                            L"再設定は管理者権限のあるユーザーで行ってください。");
-    Check(hwnd, programFiles);
+    return programFiles;
 }
 
-// One check: the editions' settings, where COM finds the two components, the verdict and the report.
 void Window::Check(HWND hwnd, const AText& programFiles)
+{
+    WText report;
+    bool repairable = false;
+    CheckWork(programFiles, report, repairable);
+    ::EnableWindow(::GetDlgItem(hwnd, IDC_COMMAND2), repairable);
+    ::SetDlgItemTextW(hwnd, IDC_TEXT1, report.Data);
+}
+
+// One check: the editions' settings, where COM finds the two components and every user's own keys, the
+// verdict and the report.
+void Work::CheckWork(const AText& programFiles, WText& report, bool& repairable)
 {
     // W3 is the edition the check is about; the catalogue loads W2's settings as well.
     struct Edition
@@ -357,10 +383,8 @@ void Window::Check(HWND hwnd, const AText& programFiles)
         IsFile(RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\KOVA\\CARTORIAW3", "inifile").Data);
     if (!installed)
     {
-        const wchar_t* absent = L"・このＰＣにはカルトリアＷ３がインストールされていません。";
-        ::SetDlgItemTextW(hwnd, IDC_TEXT1, absent);
-        Log(LogPath, absent);
-        ::EnableWindow(::GetDlgItem(hwnd, IDC_COMMAND2), FALSE);
+        report += L"・このＰＣにはカルトリアＷ３がインストールされていません。";
+        Log(LogPath, report.Data);
         return;
     }
 
@@ -372,7 +396,6 @@ void Window::Check(HWND hwnd, const AText& programFiles)
         {"plotwing2.ocx", "{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}"},
         {"lexgrid4b.dll", "{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"},
     };
-    WText report;
     for (int i = 0; i < 74; ++i)
         report += L"-";
     report += L"\r\n<< チェックレポート >>";
@@ -392,6 +415,9 @@ void Window::Check(HWND hwnd, const AText& programFiles)
         line += L" : ";
         line += registeredWide.Data;
         Log(LogPath, line.Data);
+        // Only a path on a local drive is looked up: its drive's type first.
+        char root[4] = {registered.Data[0], ':', '\\', 0};
+        ::GetDriveTypeA(root);
         AText longPath;
         longPath.Length =
             static_cast<int>(::GetLongPathNameA(registered.Data, longPath.Data, sizeof longPath.Data));
@@ -414,20 +440,19 @@ void Window::Check(HWND hwnd, const AText& programFiles)
                              expectedWide.Length) == CSTR_EQUAL;
         states[i] = same ? 0 : IsFile(expected.Data) ? 1 : -1;
     }
+    ReadUsersStraight({L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}", L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"});
     report += L"\r\n\r\n<< チェック判定 >>";
-    const bool repairable = states[0] == 1 || states[1] == 1;
+    repairable = states[0] == 1 || states[1] == 1;
     if (states[0] == 0 && states[1] == 0)
         report += L"\r\n・このＰＣは既に設定済みです。\r\n　再設定の必要はありません";
     else if (repairable)
         report += L"\r\n・このＰＣは再設定する必要があります。\r\n　「再設定」ボタンをクリックしてください。";
     else
         report += L"\r\n・このＰＣでは再設定の必要はありません。";
-    ::EnableWindow(::GetDlgItem(hwnd, IDC_COMMAND2), repairable);
-    ::SetDlgItemTextW(hwnd, IDC_TEXT1, report.Data);
     Log(LogPath, report.Data);
 }
 
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+[[maybe_unused]] LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_NCCREATE)
         ::SetWindowLongPtrW(
@@ -455,6 +480,30 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 }
 } // namespace
 
+#ifdef P2F_FLOOR_CONSOLE
+int wmain()
+{
+    using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    if (const auto set =
+            Proc<SetDirectoriesFn>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
+        set(SearchSystem32);
+    ::SetDllDirectoryW(L"");
+    const ComScope com{::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)};
+    ReadVersionBlock();
+    Work work;
+    WText report;
+    bool repairable = false;
+    work.CheckWork(work.StartWork(), report, repairable);
+    report += L"\r\n";
+    char bytes[3 * 4096];
+    const int size =
+        ::WideCharToMultiByte(CP_ACP, 0, report.Data, report.Length, bytes, sizeof bytes, nullptr, nullptr);
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, static_cast<DWORD>(size), &written, nullptr);
+    Log(work.LogPath, L"-- End --");
+    return repairable ? 1 : 0;
+}
+#else
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     g_options = ReadOptions();
@@ -520,3 +569,4 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     }
     return static_cast<int>(msg.wParam);
 }
+#endif

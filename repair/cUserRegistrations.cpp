@@ -197,6 +197,9 @@ std::wstring cUserRegistrations::AccountOf(const std::wstring& sid) const
 
 bool cUserRegistrations::IsWow64() const
 {
-    BOOL wow64 = FALSE;
-    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+    static const bool wow64 = [] {
+        BOOL is = FALSE;
+        return ::IsWow64Process(::GetCurrentProcess(), &is) && is;
+    }();
+    return wow64;
 }

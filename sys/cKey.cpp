@@ -11,15 +11,16 @@ cKey::cValue cKey::Read(const std::wstring& name) const
     cValue value;
     if (!IsOpen())
         return value;
-    DWORD type = REG_NONE, size = 0;
-    value.Status = ::RegQueryValueExW(m_key.Get(), name.c_str(), nullptr, &type, nullptr, &size);
-    // Another writer may change the value between the two calls: a few tries, then it counts as unreadable.
-    for (int tries = 0; tries < 3 && value.Status == ERROR_SUCCESS; ++tries)
+    // A path fits the first buffer: one call to the registry; a longer value says how much it needs, and
+    // another writer may change it meanwhile, so a few tries before it counts as unreadable.
+    DWORD type = REG_NONE, size = (MAX_PATH + 1) * sizeof(wchar_t);
+    for (int tries = 0; tries < 4; ++tries)
     {
-        value.Type = type;
         if (size / sizeof(wchar_t) > MaxTextChars + 1)
         {
+            value.Status = ERROR_SUCCESS;
             value.Kind = eValue::TooLong;
+            value.Type = type;
             return value;
         }
         std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
@@ -29,7 +30,6 @@ cKey::cValue cKey::Read(const std::wstring& name) const
         if (value.Status == ERROR_MORE_DATA)
         {
             size = got;
-            value.Status = ERROR_SUCCESS;
             continue;
         }
         if (value.Status != ERROR_SUCCESS)
