@@ -127,6 +127,8 @@ p2f_seed_demo_pc() {
     # A 64-bit test build sees the 64-bit Program Files and registry view.
     local drive=$WINEPREFIX/drive_c pf pfw='C:\Program Files (x86)' view=32
     [[ $P2F_TEST_ARCH == x86_64 ]] && pfw='C:\Program Files' view=64
+    # The pictures' stand-in for the 32-bit exe names another Program Files folder.
+    pfw=${P2F_DEMO_PROGRAM_FILES:-$pfw}
     pf=$drive/${pfw#C:\\}
     mkdir -p "$pf/kovamap/common" "$pf/kovamap/search" "$pf/kovamap/data" "$drive/kovamap_old"
     cp "$P2F_BUILD/fixtures/fixture_control.dll" "$pf/kovamap/common/plotwing2.ocx"
