@@ -354,10 +354,9 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
     const cRun repair = RunExe(L"repair --json" + log);
     EXPECT_EQ(0, repair.Code) << repair.Out;
     const std::wstring repaired = strconv::ToWide(repair.Out, CP_UTF8);
-    EXPECT_NE(
-        std::wstring::npos,
-        repaired.find(L"{\"name\":\"plotwing2.ocx\",\"result\":\"succeeded\",\"reason\":\"\",\"sid\":\"" +
-                      sid + L"\",\"backup\":"))
+    EXPECT_NE(std::wstring::npos, repaired.find(L"\"registrations\":[{\"name\":\"plotwing2.ocx\",\"result\":"
+                                                L"\"succeeded\",\"reason\":\"\",\"sid\":\"" +
+                                                sid + L"\",\"backup\":"))
         << repaired;
     const std::wstring folder = cJsonWriter::Escape(cTestPc::BackupFolder() + L"\\backup\\");
     const size_t backups = repaired.find(L"\"backups\":[" + folder.substr(0, folder.size() - 1));
