@@ -478,16 +478,22 @@ void Work::CheckWork(const AText& programFiles, WText& report, bool& repairable)
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 }
-} // namespace
 
-#ifdef P2F_FLOOR_CONSOLE
-int wmain()
+// As the tool: DLLs loaded on demand come from the system folder only, the function looked up.
+void RestrictDllSearch()
 {
     using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
     if (const auto set =
             Proc<SetDirectoriesFn>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
         set(SearchSystem32);
     ::SetDllDirectoryW(L"");
+}
+} // namespace
+
+#ifdef P2F_FLOOR_CONSOLE
+int wmain()
+{
+    RestrictDllSearch();
     const ComScope com{::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)};
     ReadVersionBlock();
     Work work;
@@ -507,12 +513,7 @@ int wmain()
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     g_options = ReadOptions();
-    // As the tool: DLLs loaded on demand come from the system folder only, the function looked up.
-    using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    if (const auto set =
-            Proc<SetDirectoriesFn>(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"))
-        set(SearchSystem32);
-    ::SetDllDirectoryW(L"");
+    RestrictDllSearch();
     const ComScope com{::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)};
     if (g_options.Icc)
         InitStandardControls();
