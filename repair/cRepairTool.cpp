@@ -180,10 +180,9 @@ std::vector<cUserReading> cRepairTool::ReadUsers(const cUserRegistrations& users
             Logger().InfoOut(L"User-Classes : " + user.Named() + L" : " + user.Reason);
         for (const cUserComponent& own : user.Components)
             if (own.State == eUserState::Shadows)
+                // As the report shows it: a line break in what a user wrote must not make up a log entry.
                 Logger().InfoOut(L"User-CLSID : " + user.Named() + L" : " + own.Component->ClassId + L" : " +
-                                 (own.Kind == cKey::eValue::Text
-                                      ? own.Registered
-                                      : cCheckReport::Found(own.Kind, own.Registered)));
+                                 cCheckReport::Found(own.Kind, own.Registered));
     }
     return readings;
 }

@@ -110,13 +110,19 @@ struct cForeignLocked : cRepairTool
     std::unique_ptr<cRepairLock> MakeLock(HWND) override { return std::make_unique<cForeignLock<opened>>(); }
 };
 // A profile whose classes file is in use: not read, which changes neither the verdict nor the exit code.
+// With `forged`, a signed-in user whose value holds a line break: it must not make up a log entry.
+template <bool forged>
 struct cUnreadProfile : cRepairTool
 {
     std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const override
     {
         auto users = std::make_unique<cSeamedUsers>();
         users->List = {{L"S-1-5-21-9-9-9-1002", L"C:\\u"}};
+        if (forged)
+            users->List.push_back({L"S-1-5-21-9-9-9-1003", L"C:\\u"});
         users->FileStatus = {{L"S-1-5-21-9-9-9-1002", ERROR_SHARING_VIOLATION}};
+        users->SignedIn = {{L"S-1-5-21-9-9-9-1003", true}};
+        users->Set(L"S-1-5-21-9-9-9-1003", LookupLibrary, REG_SZ, L"x\r\n2026/12/07 00:00:00【INFO】forged");
         return users;
     }
 };
@@ -299,15 +305,18 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
     const std::wstring log = L" --log \"" + temp / L"u.log\"",
                        old = cTestPc::ProductFolder() + L"old\\plotwing2.ocx";
     cTestPc::InstallBoth(L"common\\");
-    const cRun unread = RunHere<cUnreadProfile>({L"check", L"--json", L"--log", temp / L"n.log"});
+    const cRun unread = RunHere<cUnreadProfile<false>>({L"check", L"--json", L"--log", temp / L"n.log"});
+    RunHere<cUnreadProfile<true>>({L"check", L"--log", temp / L"n.log"});
     const std::wstring why = L"UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION);
     EXPECT_EQ(L"0|S-1-5-21-9-9-9-1002 のユーザー別の登録を確認できませんでした（" + why + L"）\r\n",
               std::to_wstring(unread.Code) + L"|" + strconv::ToWide(unread.Err, 932));
     EXPECT_NE(std::string::npos,
               unread.Out.find("\"loaded\":false,\"read\":false,\"reason\":\"UsrClass.dat"));
+    const std::wstring unreadLog = strconv::ToWide(ReadBytes(temp / L"n.log"), 932);
     EXPECT_NE(std::wstring::npos,
-              strconv::ToWide(ReadBytes(temp / L"n.log"), 932)
-                  .find(L"【INFO】User-Classes : S-1-5-21-9-9-9-1002 : " + why + L"\r\n"));
+              unreadLog.find(L"【INFO】User-Classes : S-1-5-21-9-9-9-1002 : " + why + L"\r\n"));
+    EXPECT_NE(std::wstring::npos, unreadLog.find(L" : x??2026/12/07 00:00:00【INFO】forged\r\n"))
+        << unreadLog;
     cTestPc::RegisterForUser(MapControl.ClassId, old);
     wchar_t computer[64] = {}, user[64] = {};
     DWORD size = 64;

@@ -43,5 +43,4 @@ TEST(cLocalPathTest, OnlyAPlainDriveLetterPathOnALocalDriveIsLocal)
             << type;
     EXPECT_EQ(L"z:\\", askedRoot);
     EXPECT_EQ(K::Network, cLocalPath::KindOf(L"\\\\s\\x", [](const std::wstring&) -> UINT { throw 0; }));
-    EXPECT_TRUE(cLocalPath::IsLocal(ShellFolder(CSIDL_WINDOWS)));
 }

@@ -2,9 +2,7 @@
 #include "tests/support/TestPc.h"
 #include <sddl.h>
 
-// Wine keeps no security on files, so what the tool gives a folder it makes is read from the descriptor
-// itself: write access for SYSTEM and administrators (and an unelevated runner) alone, nothing inherited from
-// above.
+// Wine keeps no security on files: the descriptor itself must let SYSTEM and administrators alone write.
 TEST(cSecureFolderTest, OnlySystemAndAdministratorsWriteInAFolderItMakesAndOnlyTheyOrTheRunnerOwnOneItTrusts)
 {
     for (const std::wstring user : {L"", L"S-1-5-21-1-2-3-1001"})
