@@ -3,8 +3,7 @@
 #include "tests/support/TestPc.h"
 #include <map>
 
-// Profiles Wine cannot make: signed-out users (their classes a test key), classes files in use, broken
-// entries.
+// Profiles Wine cannot make: signed-out users (their classes a test key), files in use, broken entries.
 struct cSeamedUsers : cUserRegistrations
 {
     std::wstring Keys = L"Software\\plotwing2fixTests\\" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
