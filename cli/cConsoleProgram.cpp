@@ -127,7 +127,7 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
         m_err.Write((error->Message.empty() ? std::wstring() : error->Message + L"\r\n") +
                     cCommandLine::Usage() + L"\r\n");
         if (error->Json)
-            m_out.WriteUtf8(RefusalJson(error->Command, BadCommandLine, error->Message) + L"\r\n");
+            m_out.Write(RefusalJson(error->Command, BadCommandLine, error->Message) + L"\r\n");
         return BadCommandLine;
     }
     const cCliRequest& request = std::get<cCliRequest>(parsed);
@@ -142,7 +142,7 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
         const std::wstring message = L"repair には管理者権限が必要です。管理者として実行してください。";
         m_err.Write(message + L"\r\n");
         if (request.Json)
-            m_out.WriteUtf8(RefusalJson(request.Command, ElevationRequired, message) + L"\r\n");
+            m_out.Write(RefusalJson(request.Command, ElevationRequired, message) + L"\r\n");
         return ElevationRequired;
     }
     const std::unique_ptr<cRepairTool> tool = MakeTool();
@@ -153,7 +153,7 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
     const Result result = Work(*tool, request);
     tool->Finish();
     if (request.Json)
-        m_out.WriteUtf8(Json(request, result) + L"\r\n");
+        m_out.Write(Json(request, result) + L"\r\n");
     else
         m_out.Write(result.Printed);
     return result.Code;
@@ -206,9 +206,7 @@ cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(eVerdict verdict)
 
 cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(const cRepairOutcome* repair, eVerdict after)
 {
-    if (repair && repair->Failure)
-        return CheckFailed;
-    if (repair && repair->LockFailed)
+    if (repair && (repair->Failure || repair->LockFailed))
         return CheckFailed;
     if (repair && repair->LockBusy)
         return AnotherRepairRunning;
@@ -322,11 +320,10 @@ std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& res
     {
         // Present for every repair: empty when nothing needed registering, and after a failure what ran
         // first.
-        static const std::vector<cRepairReport::Registration> none;
+        const cRepairOutcome none;
+        const cRepairOutcome& repair = result.Repair ? *result.Repair : none;
         const std::vector<cRepairReport::Registration>& registrations =
-            !result.Repair          ? none
-            : result.Repair->Report ? result.Repair->Report->Registrations()
-                                    : result.Repair->Done;
+            repair.Report ? repair.Report->Registrations() : repair.Done;
         json.Key(L"registrations").BeginArray();
         for (const cRepairReport::Registration& registration : registrations)
         {
@@ -344,8 +341,7 @@ std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& res
         }
         json.EndArray();
         json.Key(L"backups").BeginArray();
-        for (const std::wstring& backup :
-             result.Repair ? result.Repair->Backups : std::vector<std::wstring>())
+        for (const std::wstring& backup : repair.Backups)
             json.String(backup);
         json.EndArray();
     }

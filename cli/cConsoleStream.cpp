@@ -23,16 +23,6 @@ cConsoleStream::cConsoleStream(DWORD stdHandle) : m_handle(::GetStdHandle(stdHan
 
 void cConsoleStream::Write(std::wstring_view text) const
 {
-    WriteAs(text, 932);
-}
-
-void cConsoleStream::WriteUtf8(std::wstring_view text) const
-{
-    WriteAs(text, CP_UTF8);
-}
-
-void cConsoleStream::WriteAs(std::wstring_view text, UINT codePage) const
-{
     if (!IsUsable(m_handle) || text.empty())
         return;
     if (m_console)
@@ -51,7 +41,7 @@ void cConsoleStream::WriteAs(std::wstring_view text, UINT codePage) const
         }
         return;
     }
-    const std::string bytes = strconv::ToAnsi(text, codePage);
+    const std::string bytes = strconv::ToAnsi(text, 932);
     for (size_t done = 0; done < bytes.size();)
     {
         DWORD written = 0;

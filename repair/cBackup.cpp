@@ -21,14 +21,13 @@ std::wstring cBackup::FileName(const SYSTEMTIME& at, const std::wstring& what)
     return stamp + what + L".reg";
 }
 
-cBackup::cSaved cBackup::Reserve(const std::wstring& what)
+const std::wstring& cBackup::FolderRefusal()
 {
-    cSaved saved;
+    if (m_folderChecked)
+        return m_folderRefusal;
+    m_folderChecked = true;
     if (!cLocalPath::IsLocal(m_folder))
-    {
-        saved.Reason = L"ProgramData フォルダーが分かりません";
-        return saved;
-    }
+        return m_folderRefusal = L"ProgramData フォルダーが分かりません";
     const cSecureFolder::cResult folder = cSecureFolder::Ensure(m_folder);
     switch (folder.Outcome)
     {
@@ -36,14 +35,25 @@ cBackup::cSaved cBackup::Reserve(const std::wstring& what)
     case cSecureFolder::eOutcome::Created:
         break;
     case cSecureFolder::eOutcome::Link:
-        saved.Reason = L"バックアップフォルダーの途中にリンクがあります：" + folder.At;
-        return saved;
+        m_folderRefusal = L"バックアップフォルダーの途中にリンクがあります：" + folder.At;
+        break;
     case cSecureFolder::eOutcome::Untrusted:
-        saved.Reason =
+        m_folderRefusal =
             L"バックアップフォルダーの所有者が SYSTEM でも Administrators でもありません：" + folder.At;
-        return saved;
+        break;
     case cSecureFolder::eOutcome::Failed:
-        saved.Reason = SystemMessage(folder.Error) + L"：" + folder.At;
+        m_folderRefusal = SystemMessage(folder.Error) + L"：" + folder.At;
+        break;
+    }
+    return m_folderRefusal;
+}
+
+cBackup::cSaved cBackup::Reserve(const std::wstring& what)
+{
+    cSaved saved;
+    if (!FolderRefusal().empty())
+    {
+        saved.Reason = m_folderRefusal;
         return saved;
     }
     // Two repairs in the same second, or a file someone left: the next free name.

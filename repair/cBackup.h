@@ -42,6 +42,12 @@ public:
     cSaved SaveMachine(const std::vector<std::wstring>& classIds);
 
 private:
+    // Why no file can be saved in the folder, empty when it is ready: checked, and made where missing, at
+    // the first file; what it came to serves the later ones.
+    const std::wstring& FolderRefusal();
+
     std::wstring m_folder;
     SYSTEMTIME m_at;
+    bool m_folderChecked = false;
+    std::wstring m_folderRefusal;
 };

@@ -1,6 +1,5 @@
 #include "repair/cRepairLock.h"
 #include "sys/cSecureFolder.h"
-#include <aclapi.h>
 #include <sddl.h>
 
 std::optional<cRepairLock::eState> cRepairLock::Refusal(eOpened opened, bool ownerTrusted)
@@ -63,14 +62,13 @@ cRepairLock::eOpened cRepairLock::Open(cHandle& mutex)
         DWORD error = mutex ? ERROR_SUCCESS : ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND)
         {
-            PSECURITY_DESCRIPTOR descriptor = nullptr;
+            cLocalMemory descriptor;
             if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(Security, SDDL_REVISION_1,
-                                                                        &descriptor, nullptr))
+                                                                        descriptor.Put(), nullptr))
                 return eOpened::Failed;
-            SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+            SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
             mutex.Reset(::CreateMutexExW(&attributes, Name, 0, Access));
             error = ::GetLastError();
-            ::LocalFree(descriptor);
             if (mutex)
                 return error == ERROR_ALREADY_EXISTS ? eOpened::Opened : eOpened::Created;
             // Made and gone again between the two calls: open it afresh.
@@ -94,13 +92,8 @@ cRepairLock::eOpened cRepairLock::Open(cHandle& mutex)
 
 bool cRepairLock::IsOwnerTrusted(HANDLE mutex) const
 {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                          nullptr, &descriptor) != ERROR_SUCCESS)
-        return false;
-    const bool trusted = cSecureFolder::IsTrustedOwner(owner, nullptr);
-    ::LocalFree(descriptor);
+    bool trusted = false;
+    cSecureFolder::ReadOwnerTrust(mutex, SE_KERNEL_OBJECT, nullptr, trusted);
     return trusted;
 }
 

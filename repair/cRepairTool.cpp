@@ -8,6 +8,7 @@
 #include "sys/cPathForm.h"
 #include "sys/mShlwVB.h"
 #include "sys/StrConv.h"
+#include <algorithm>
 #include <utility>
 
 void cRepairTool::Start(const std::optional<std::wstring>& logPath)
@@ -129,8 +130,7 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                 // A user's own key takes every write to HKEY_CLASSES_ROOT too: the runner's goes before
                 // regsvr32 runs, or it would register into it and leave the machine's registration stale.
                 for (const cUserReading& user : users)
-                    if (const cUserComponent* own = user.Of(component);
-                        own && own->State == eUserState::Shadows)
+                    if (user.Shadows(component))
                     {
                         const cBackup::cSaved file = backup->Reserve(user.Sid + L"-" + component.Name);
                         const cUserRegistrations::cRemoval removal =
@@ -212,10 +212,8 @@ std::wstring cRepairTool::GetShortPath(const std::wstring& path)
 
 bool cRepairTool::IsShadowed(const std::vector<cUserReading>& users, const cComponent& component)
 {
-    for (const cUserReading& user : users)
-        if (const cUserComponent* own = user.Of(component); own && own->State == eUserState::Shadows)
-            return true;
-    return false;
+    return std::any_of(users.begin(), users.end(),
+                       [&](const cUserReading& user) { return user.Shadows(component); });
 }
 
 cBackup cRepairTool::SaveMachine(std::vector<std::wstring>& backups)

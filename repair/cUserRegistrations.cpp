@@ -36,6 +36,12 @@ const cUserComponent* cUserReading::Of(const cComponent& component) const
     return nullptr;
 }
 
+bool cUserReading::Shadows(const cComponent& component) const
+{
+    const cUserComponent* own = Of(component);
+    return own && own->State == eUserState::Shadows;
+}
+
 std::wstring cUserRegistrations::ClassKeyPath(const std::wstring& classId, bool wow64)
 {
     return (wow64 ? L"Wow6432Node\\CLSID\\" : L"CLSID\\") + classId + L"\\InprocServer32";

@@ -40,6 +40,8 @@ struct cUserReading
     // For the log: the account and the SID.
     std::wstring Named() const { return Account.empty() ? Sid : Account + L" (" + Sid + L")"; }
     const cUserComponent* Of(const cComponent& component) const;
+    // Whether this user's own key of `component` hides the machine's registration.
+    bool Shadows(const cComponent& component) const;
 };
 
 // Every user's own registrations of the two components, read from the profile list, judged, and removed where

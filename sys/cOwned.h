@@ -89,5 +89,15 @@ struct FindTraits
     static void Close(HANDLE h) noexcept { ::FindClose(h); }
 };
 
+// What the security and SID functions allocate for their caller (LocalAlloc).
+struct LocalTraits
+{
+    using Handle = HLOCAL;
+    static HLOCAL Invalid() noexcept { return nullptr; }
+    static bool IsValid(HLOCAL h) noexcept { return h != nullptr; }
+    static void Close(HLOCAL h) noexcept { ::LocalFree(h); }
+};
+
 using cHandle = cOwned<KernelTraits>;
 using cRegKey = cOwned<KeyTraits>;
+using cLocalMemory = cOwned<LocalTraits>;

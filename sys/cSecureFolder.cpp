@@ -6,15 +6,6 @@
 
 namespace
 {
-struct LocalTraits
-{
-    using Handle = HLOCAL;
-    static HLOCAL Invalid() noexcept { return nullptr; }
-    static bool IsValid(HLOCAL h) noexcept { return h != nullptr; }
-    static void Close(HLOCAL h) noexcept { ::LocalFree(h); }
-};
-using cLocal = cOwned<LocalTraits>;
-
 // The running user's SID, as the token holds it.
 std::vector<BYTE> RunningUser()
 {
@@ -39,7 +30,7 @@ std::wstring SidText(PSID sid)
     wchar_t* text = nullptr;
     if (!sid || !::ConvertSidToStringSidW(sid, &text))
         return {};
-    const cLocal owned(text);
+    const cLocalMemory owned(text);
     return text;
 }
 
@@ -49,7 +40,7 @@ DWORD Create(const std::wstring& folder, const std::wstring& sddl)
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
                                                                 nullptr))
         return ::GetLastError();
-    const cLocal owned(descriptor);
+    const cLocalMemory owned(descriptor);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     return ::CreateDirectoryW(folder.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
 }
@@ -78,6 +69,16 @@ std::wstring cSecureFolder::Security(const std::wstring& userSid)
 {
     const std::wstring rights = L"(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
     return userSid.empty() ? L"O:BAD:PAI" + rights : L"D:PAI" + rights + L"(A;OICI;FA;;;" + userSid + L")";
+}
+
+DWORD cSecureFolder::ReadOwnerTrust(HANDLE object, SE_OBJECT_TYPE type, PSID self, bool& trusted)
+{
+    PSID owner = nullptr;
+    cLocalMemory descriptor;
+    const DWORD status = ::GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                           nullptr, descriptor.Put());
+    trusted = status == ERROR_SUCCESS && IsTrustedOwner(owner, self);
+    return status;
 }
 
 bool cSecureFolder::IsTrustedOwner(PSID owner, PSID self)
@@ -132,17 +133,12 @@ cSecureFolder::cResult cSecureFolder::Ensure(const std::wstring& folder)
             break;
     }
     const cHandle handle = OpenFolder(folder);
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    result.Error = handle ? ::GetSecurityInfo(handle.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
-                                              &owner, nullptr, nullptr, nullptr, &descriptor)
-                          : ::GetLastError();
-    const cLocal owned(descriptor);
+    bool trusted = false;
+    result.Error =
+        handle ? ReadOwnerTrust(handle.Get(), SE_FILE_OBJECT, SidOf(user), trusted) : ::GetLastError();
     if (result.Error != ERROR_SUCCESS)
         return result;
     result.At = folder;
-    result.Outcome = !IsTrustedOwner(owner, SidOf(user)) ? eOutcome::Untrusted
-                     : created                           ? eOutcome::Created
-                                                         : eOutcome::Ready;
+    result.Outcome = !trusted ? eOutcome::Untrusted : created ? eOutcome::Created : eOutcome::Ready;
     return result;
 }

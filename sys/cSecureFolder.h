@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <accctrl.h>
 #include <string>
 
 // A folder the tool writes into while it runs elevated or as SYSTEM (its backups, a log a deployment tool
@@ -27,6 +28,9 @@ public:
     static cResult Ensure(const std::wstring& folder);
     // Whether an owner is one the tool may trust: SYSTEM, the Administrators group or `self`.
     static bool IsTrustedOwner(PSID owner, PSID self);
+    // The same of the owner of `object` (a file or a kernel object): the system's status of reading it, and
+    // `trusted` false unless it could be read.
+    static DWORD ReadOwnerTrust(HANDLE object, SE_OBJECT_TYPE type, PSID self, bool& trusted);
     // The security the tool gives a folder it makes (SDDL): SYSTEM and administrators may do all, users may
     // read; the owner is the Administrators group, or `userSid` (with all rights) where the running user
     // cannot give it away (an unelevated run).

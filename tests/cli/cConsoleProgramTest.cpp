@@ -109,8 +109,7 @@ struct cForeignLocked : cRepairTool
 {
     std::unique_ptr<cRepairLock> MakeLock(HWND) override { return std::make_unique<cForeignLock<opened>>(); }
 };
-// A profile whose classes file is in use: not read, which changes neither the verdict nor the exit code.
-// With `forged`, a signed-in user whose value holds a line break: it must not make up a log entry.
+// A classes file in use (verdict, exit code unchanged); `forged`: a line break that fakes a log entry.
 template <bool forged>
 struct cUnreadProfile : cRepairTool
 {
