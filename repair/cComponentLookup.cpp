@@ -7,6 +7,8 @@ std::wstring cComponentLookup::RegisteredText(const std::wstring& classId)
 {
     cKey key;
     key.Open(HKEY_CLASSES_ROOT, L"CLSID\\" + classId + L"\\InprocServer32", KEY_QUERY_VALUE);
+    if (key.AnsiSize({}, MaxAnsiBytes) == cKey::eAnsiSize::Exceeds)
+        return {};
     const cKey::cValue value = key.Read();
     return value.Kind == cKey::eValue::Text || value.Kind == cKey::eValue::OtherType ? value.Text
                                                                                      : std::wstring();
@@ -17,8 +19,9 @@ std::wstring cComponentLookup::LongForm(const std::wstring& registeredText,
 {
     // HKEY_CLASSES_ROOT includes the user's own classes, which unelevated programs can write: an elevated
     // tool must not reach out to a server, a device or an NT path named there. Such a text is never the
-    // expected local file.
-    if (!cLocalPath::IsLocal(registeredText))
+    // expected local file. Nor is a text no program can load by (Wine's long-form lookup even overruns its
+    // own buffer on one).
+    if (registeredText.size() > MaxPathChars || !cLocalPath::IsLocal(registeredText))
         return {};
     return longForm ? longForm(registeredText) : cPathForm::Long(registeredText);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 #include <functional>
 #include <string>
 
@@ -6,11 +7,18 @@
 class cComponentLookup
 {
 public:
+    // The machine's value is read only within the bytes the check has always read it in, as the code page
+    // measures them.
+    static constexpr DWORD MaxAnsiBytes = 1024;
+    // The longest registered text that may name a file a program loads: MAX_PATH less its NUL.
+    static constexpr size_t MaxPathChars = MAX_PATH - 1;
+
     // The value as stored (its bytes as UTF-16 text up to the first NUL, whatever its type), or the empty
-    // text when the key or the value is missing or the value is too long to name a file.
+    // text when the key or the value is missing or the value exceeds MaxAnsiBytes.
     static std::wstring RegisteredText(const std::wstring& classId);
-    // The registered file in long form; empty when it does not exist or the text is no local path. Only a
-    // local path is handed to `longForm` (the file system's long-form lookup, or a test's stand-in).
+    // The registered file in long form; empty when it does not exist or the text is no local path or longer
+    // than MaxPathChars. Only such a path is handed to `longForm` (the file system's long-form lookup, or a
+    // test's stand-in).
     static std::wstring LongForm(const std::wstring& registeredText,
                                  const std::function<std::wstring(const std::wstring&)>& longForm = {});
 };

@@ -1,4 +1,5 @@
 #include "sys/cKey.h"
+#include "sys/StrConv.h"
 #include <algorithm>
 
 LONG cKey::Open(HKEY parent, const std::wstring& path, REGSAM access)
@@ -43,6 +44,19 @@ cKey::cValue cKey::Read(const std::wstring& name) const
     }
     value.Kind = value.Status == ERROR_FILE_NOT_FOUND ? eValue::Missing : eValue::Unreadable;
     return value;
+}
+
+cKey::eAnsiSize cKey::AnsiSize(const std::wstring& name, DWORD bytes) const
+{
+    // The code-page function converts every text value whole before it measures, as the tool's ANSI reading
+    // always did; a buffer of the limit's size tells whether it fits.
+    std::string buffer(bytes, '\0');
+    DWORD type = REG_NONE, size = bytes;
+    const LONG status = ::RegQueryValueExA(m_key.Get(), strconv::ToAnsi(name).c_str(), nullptr, &type,
+                                           reinterpret_cast<BYTE*>(buffer.data()), &size);
+    return status == ERROR_SUCCESS     ? eAnsiSize::Fits
+           : status == ERROR_MORE_DATA ? eAnsiSize::Exceeds
+                                       : eAnsiSize::Unknown;
 }
 
 LONG cKey::Values(std::vector<cRawValue>& values, size_t limit) const

@@ -42,6 +42,15 @@ public:
 
     // A value by name (empty: the key's default value).
     cValue Read(const std::wstring& name = {}) const;
+    // Whether the value's data, measured as the code-page functions measure it (all of it, in the system's
+    // code page, anything after a NUL included), fits in `bytes`.
+    enum class eAnsiSize
+    {
+        Fits,
+        Exceeds,
+        Unknown, // missing, or not to be read
+    };
+    eAnsiSize AnsiSize(const std::wstring& name, DWORD bytes) const;
     // Every value of the key and the names of its subkeys, at most `limit` of each; the status of the
     // listing.
     LONG Values(std::vector<cRawValue>& values, size_t limit) const;

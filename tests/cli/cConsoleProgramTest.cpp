@@ -371,3 +371,34 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
     EXPECT_LT(repaired.find(L"-machine", backups), repaired.find(sid, backups))
         << "the machine's keys first, saved before regsvr32: " << repaired;
 }
+
+// Registered texts no program can load by: the machine's beyond the 1,024 bytes the check reads (not read at
+// all, as always), a user's of 1,100 and of 40,000 characters (shadows). None reaches the file system.
+TEST(cConsoleProgramTest, ARegisteredTextTooLongToNameAFileIsNeverLookedUp)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTestPc pc;
+    cTestPc::InstallBoth(L"common\\");
+    cTestPc::Register(MapControl.ClassId, L"C:\\" + std::wstring(1083, L'x') + L"\\plotwing2.ocx");
+    cTestPc::RegisterForUser(MapControl.ClassId, std::wstring(40000, L'y'));
+    cTestPc::RegisterForUser(LookupLibrary.ClassId, L"C:\\" + std::wstring(1097, L'z'));
+    const SYSTEMTIME since = LocalNow();
+    cQuietForm form;
+    ASSERT_TRUE(form.Create(SW_HIDE, false));
+    const std::wstring report = WindowText(form.Text1()),
+                       shadow = L"\r\n　ユーザー別の登録が優先されています（";
+    EXPECT_EQ(0u, report.find(std::wstring(74, L'-') + L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → " +
+                              shadow))
+        << report;
+    EXPECT_NE(std::wstring::npos, report.find(L"）→ （長すぎる値）\r\n・lexgrid4b.dll → " +
+                                              cTestPc::ProductFolder() + L"common\\lexgrid4b.dll" + shadow));
+    EXPECT_NE(std::wstring::npos, report.find(L"）→ C:\\" + std::wstring(257, L'z') +
+                                              L"…\r\n\r\n<< チェック判定 >>\r\n・"
+                                              L"このＰＣは再設定する必要があります。"));
+    EXPECT_TRUE(::IsWindowEnabled(form.Command2()));
+    EXPECT_NE(std::wstring::npos,
+              WithoutStamps(cTestPc::Log(), since)
+                  .find(L"【INFO】CLSID : " + std::wstring(MapControl.ClassId) + L" : \r\n"));
+    const cTempFolder temp;
+    EXPECT_EQ(1, RunExe(L"check --log \"" + temp / L"l.log\"").Code);
+}

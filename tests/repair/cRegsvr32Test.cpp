@@ -142,5 +142,9 @@ TEST(cComponentLookupTest, LongFormOfAnExistingLocalFileOnlyAndNoLookupAtAllOfAn
                                    L"\\\\?\\" + file, L"\\??\\" + file, L"x.ocx", L"C:\\x\\LPT1.ocx", L""})
         EXPECT_EQ(L"", cComponentLookup::LongForm(text, record)) << text;
     EXPECT_TRUE(asked.empty()) << asked.front();
-    EXPECT_EQ(file, cComponentLookup::LongForm(file, record));
+    // A text longer than MAX_PATH less its NUL names nothing a program loads: not looked up at all.
+    const std::wstring longest = L"C:\\" + std::wstring(252, L'x') + L".ocx";
+    EXPECT_EQ(L"|" + longest + L"|" + file, cComponentLookup::LongForm(longest + L"x", record) + L"|" +
+                                                cComponentLookup::LongForm(longest, record) + L"|" +
+                                                cComponentLookup::LongForm(file, record));
 }

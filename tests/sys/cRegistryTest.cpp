@@ -1,4 +1,5 @@
 #include "sys/cAppError.h"
+#include "sys/cKey.h"
 #include "sys/cRegistry.h"
 #include "tests/support/TestPc.h"
 
@@ -26,7 +27,8 @@ TEST(cRegistryTest, ValueBytesReadAsTextUpToTheFirstZeroWithin1024BytesElseTheDe
         {REG_SZ, std::string(1023, 'a') + nul, std::wstring(1023, L'a')},
         {REG_SZ, std::string(1024, 'b'), std::wstring(1024, L'b')}, // no NUL: the size bounds the text
         {REG_SZ, std::string(1024, 'c') + nul, L"既定"},
-        {REG_SZ, Sjis(std::wstring(512, L'あ')) + nul, L"既定"}}; // the limit counts bytes
+        {REG_SZ, Sjis(std::wstring(512, L'あ')) + nul, L"既定"},              // the limit counts bytes
+        {REG_SZ, "C:\\a.ocx" + nul + std::string(1100, 'x') + nul, L"既定"}}; // and all of them
     for (const auto& [type, bytes, expected] : rows)
     {
         // RegSetValueExA adds a NUL when the byte after a text is NUL; a guard byte keeps the count exact.
@@ -34,6 +36,12 @@ TEST(cRegistryTest, ValueBytesReadAsTextUpToTheFirstZeroWithin1024BytesElseTheDe
         ::RegSetValueExA(key.Get(), "", 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
                          static_cast<DWORD>(bytes.size()));
         EXPECT_EQ(expected, reg.GetString()) << bytes.substr(0, 16) << " / " << bytes.size();
+        // The UTF-16 reading measures a value as this one does, to leave what it never read unread.
+        cKey same;
+        same.Open(HKEY_CURRENT_USER, subKey, KEY_QUERY_VALUE);
+        EXPECT_EQ(expected == L"既定" ? cKey::eAnsiSize::Exceeds : cKey::eAnsiSize::Fits,
+                  same.AnsiSize(L"", 1024))
+            << bytes.size();
     }
     reg.SubKey(subKey + L"\\地図製品");
     reg.Default(42);

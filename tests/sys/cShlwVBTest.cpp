@@ -46,13 +46,20 @@ TEST(cShlwVBTest, PathPartsSizesAndDurationsAsTheWorkedExamplesShow)
 
 TEST(cPathFormTest, PathsComeBackWholeBeyondTheFirstBuffer)
 {
-    // 258 characters: over the first 256-character buffer of the path-form conversions.
+    // A long form of some 430 characters behind an 8.3 form well within MAX_PATH: over the first buffer, so
+    // the conversion must ask again with the size it is told (Wine builds it in 1,024 characters).
     const cTempFolder temp;
     std::wstring file = temp / L"";
-    while (file.size() < 228)
-        file += L"folder0123\\";
-    file += std::wstring(254 - file.size(), L'p') + L".ocx";
-    ASSERT_TRUE(WriteBytes(file, "x"));
-    EXPECT_EQ(file + L"|", cPathForm::Long(cPathForm::Short(file)) + L"|" + cPathForm::Long(file + L"x"));
-    EXPECT_LT(cPathForm::Short(file).size(), 256u);
+    while (file.size() < 400)
+    {
+        file += std::wstring(60, L'f') + L"\\";
+        ::CreateDirectoryW((L"\\\\?\\" + file).c_str(), nullptr);
+    }
+    file += L"plotwing2.ocx";
+    const cHandle made(
+        ::CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(made.IsValid());
+    const std::wstring shortForm = cPathForm::Short(file);
+    ASSERT_TRUE(shortForm.size() < MAX_PATH && file.size() > MAX_PATH) << shortForm;
+    EXPECT_EQ(file + L"|", cPathForm::Long(shortForm) + L"|" + cPathForm::Long(file + L"x"));
 }
