@@ -5,7 +5,8 @@
 #include "sys/cFileVersion.h"
 #include "sys/cLocalPath.h"
 #include "sys/cSecureFolder.h"
-#include "sys/cOwned.h"
+#include "sys/cRunner.h"
+#include <algorithm>
 
 namespace
 {
@@ -15,6 +16,8 @@ const wchar_t* VerdictName(eVerdict verdict)
     {
     case eVerdict::SetUp:
         return L"set-up";
+    case eVerdict::Unverified:
+        return L"unverified";
     case eVerdict::RepairNeeded:
         return L"repair-needed";
     case eVerdict::CannotRepair:
@@ -77,6 +80,34 @@ void WriteUsers(cJsonWriter& json, const std::vector<cUserReading>& users)
     json.EndArray();
 }
 
+void WriteSkipped(cJsonWriter& json, const std::vector<cSkippedProfile>& skipped)
+{
+    json.Key(L"skipped").BeginArray();
+    for (const cSkippedProfile& profile : skipped)
+        json.BeginObject().Key(L"sid").String(profile.Sid).Key(L"reason").String(profile.Reason).EndObject();
+    json.EndArray();
+}
+
+void WriteUnloads(cJsonWriter& json, const std::vector<cUnloadFailure>& unloads)
+{
+    json.Key(L"unloadFailures").BeginArray();
+    for (const cUnloadFailure& failure : unloads)
+        json.BeginObject()
+            .Key(L"name")
+            .String(failure.Name)
+            .Key(L"reason")
+            .String(failure.Reason)
+            .Key(L"thisRun")
+            .Bool(failure.ThisRun)
+            .EndObject();
+    json.EndArray();
+}
+
+bool AnyOfThisRun(const std::vector<cUnloadFailure>& unloads)
+{
+    return std::any_of(unloads.begin(), unloads.end(), [](const cUnloadFailure& f) { return f.ThisRun; });
+}
+
 void WriteError(cJsonWriter& json, const cAppError& error)
 {
     json.Key(L"error").BeginObject();
@@ -86,7 +117,10 @@ void WriteError(cJsonWriter& json, const cAppError& error)
     json.EndObject();
 }
 
-void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
+// `moreUnloads`: what a repair left loaded, said beside its first check's. A run refused before any check
+// (`ran` false) read no profile list.
+void WriteCheck(cJsonWriter& json, const cCheckOutcome& check,
+                const std::vector<cUnloadFailure>& moreUnloads = {}, bool ran = true)
 {
     json.Key(L"verdict");
     const wchar_t* verdict = VerdictName(check.Verdict);
@@ -107,6 +141,13 @@ void WriteCheck(cJsonWriter& json, const cCheckOutcome& check)
     }
     json.EndArray();
     WriteUsers(json, check.Users);
+    if (ran)
+    {
+        WriteSkipped(json, check.Skipped);
+        std::vector<cUnloadFailure> unloads = check.Unloads;
+        unloads.insert(unloads.end(), moreUnloads.begin(), moreUnloads.end());
+        WriteUnloads(json, unloads);
+    }
     if (check.Failure)
         WriteError(json, *check.Failure);
 }
@@ -145,6 +186,11 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
             m_out.Write(RefusalJson(request.Command, ElevationRequired, message) + L"\r\n");
         return ElevationRequired;
     }
+    // Other users' classes files are refused to a run without the rights: said once, before the users it
+    // leaves unread.
+    if (request.Command == cCliRequest::eCommand::Check && !IsElevated())
+        m_err.Write(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。"
+                    L"すべてのユーザーを確認するには、管理者として実行してください。\r\n");
     const std::unique_ptr<cRepairTool> tool = MakeTool();
     tool->Start(LogPathFor(request));
     if (!request.LogPath && tool->LogPath().empty())
@@ -169,7 +215,7 @@ cConsoleProgram::Result cConsoleProgram::Work(cRepairTool& tool, const cCliReque
     if (request.Command == cCliRequest::eCommand::Check || result.First.Failure)
     {
         result.Printed = result.First.Failure ? L"" : box.Text() + L"\r\n";
-        result.Code = ExitCodeOf(result.First.Verdict);
+        result.Code = ExitCodeOf(result.First);
         return result;
     }
     // As in the window, 「再設定」 can be pressed only when the check found something to repair, or forced.
@@ -181,8 +227,12 @@ cConsoleProgram::Result cConsoleProgram::Work(cRepairTool& tool, const cCliReque
     cReportBuffer after;
     result.After = tool.Check(after, true);
     ReportFailure(result.After->Failure);
+    ReportUnread(*result.After);
     result.Printed = box.Text() + L"\r\n" + (result.After->Failure ? L"" : after.Text() + L"\r\n");
     result.Code = ExitCodeOf(result.Repair ? &*result.Repair : nullptr, result.After->Verdict);
+    if (result.Code != CheckFailed &&
+        (AnyOfThisRun(result.First.Unloads) || AnyOfThisRun(result.After->Unloads)))
+        result.Code = CheckFailed;
     return result;
 }
 
@@ -192,6 +242,8 @@ cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(eVerdict verdict)
     {
     case eVerdict::SetUp:
         return SetUp;
+    case eVerdict::Unverified:
+        return Unverified;
     case eVerdict::RepairNeeded:
         return RepairNeeded;
     case eVerdict::CannotRepair:
@@ -204,9 +256,14 @@ cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(eVerdict verdict)
     return CheckFailed;
 }
 
+cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(const cCheckOutcome& check)
+{
+    return AnyOfThisRun(check.Unloads) ? CheckFailed : ExitCodeOf(check.Verdict);
+}
+
 cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(const cRepairOutcome* repair, eVerdict after)
 {
-    if (repair && (repair->Failure || repair->LockFailed))
+    if (repair && (repair->Failure || repair->LockFailed || AnyOfThisRun(repair->Unloads)))
         return CheckFailed;
     if (repair && repair->LockBusy)
         return AnotherRepairRunning;
@@ -219,12 +276,7 @@ cConsoleProgram::eExitCode cConsoleProgram::ExitCodeOf(const cRepairOutcome* rep
 
 bool cConsoleProgram::IsElevated() const
 {
-    cHandle token;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) &&
-           ::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-           elevation.TokenIsElevated;
+    return cRunner::IsElevated();
 }
 
 std::unique_ptr<cRepairTool> cConsoleProgram::MakeTool() const
@@ -274,10 +326,12 @@ std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& reque
 
 void cConsoleProgram::ReportUnread(const cCheckOutcome& check) const
 {
-    // Not read changes neither the verdict nor the exit code; a collector counts such PCs from here.
+    // A collector counts such PCs from here as well as from the exit code.
     for (const cUserReading& user : check.Users)
         if (!user.Read)
             m_err.Write(cCheckReport::NotReadLine(user.Named(), user.Reason).substr(1) + L"\r\n");
+    for (const cUnloadFailure& failure : check.Unloads)
+        m_err.Write(cCheckReport::UnloadLine(failure).substr(1) + L"\r\n");
 }
 
 void cConsoleProgram::ReportFailure(const std::optional<cAppError>& failure) const
@@ -297,7 +351,7 @@ std::wstring cConsoleProgram::RefusalJson(std::optional<cCliRequest::eCommand> c
     command ? json.String(*command == cCliRequest::eCommand::Repair ? L"repair" : L"check") : json.Null();
     json.Key(L"exitCode").Number(code);
     json.Key(L"computerName").String(ComputerName());
-    WriteCheck(json, cCheckOutcome{});
+    WriteCheck(json, cCheckOutcome{}, {}, false);
     WriteError(json, cAppError(code, message, L"plotwing2fix-cli"));
     if (command == cCliRequest::eCommand::Repair)
         json.Key(L"registrations").BeginArray().EndArray().Key(L"backups").BeginArray().EndArray();
@@ -313,7 +367,7 @@ std::wstring cConsoleProgram::Json(const cCliRequest& request, const Result& res
     json.Key(L"command").String(request.Command == cCliRequest::eCommand::Repair ? L"repair" : L"check");
     json.Key(L"exitCode").Number(result.Code);
     json.Key(L"computerName").String(ComputerName());
-    WriteCheck(json, result.First);
+    WriteCheck(json, result.First, result.Repair ? result.Repair->Unloads : std::vector<cUnloadFailure>{});
     if (result.Repair && result.Repair->Failure)
         WriteError(json, *result.Repair->Failure);
     if (request.Command == cCliRequest::eCommand::Repair)

@@ -18,7 +18,8 @@ public:
         RepairNeeded = 1, // check: re-setting can repair it; repair: a registration failed or did not take
         CannotRepair = 2,
         NotInstalled = 3,
-        CheckFailed = 4, // the check or the re-registration itself failed
+        CheckFailed = 4, // the check or the re-registration itself failed, or a classes file stayed loaded
+        Unverified = 6,  // everything read is right, but a real user's own registrations could not be read
         BadCommandLine = 87,
         ElevationRequired = 740,
         AnotherRepairRunning = 1618,
@@ -33,6 +34,8 @@ public:
     int Run(const std::vector<std::wstring>& args);
 
     static eExitCode ExitCodeOf(eVerdict verdict);
+    // A check's code: a classes file this run loaded and could not unload again fails it.
+    static eExitCode ExitCodeOf(const cCheckOutcome& check);
     // A repair's code: the registrations it ran first, then the verdict of the check after it.
     static eExitCode ExitCodeOf(const cRepairOutcome* repair, eVerdict after);
 

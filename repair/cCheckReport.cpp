@@ -15,10 +15,11 @@ ePathState cCheckReport::StateOf(const std::wstring& registeredPath, const std::
     return expectedExists() ? ePathState::Repairable : ePathState::Missing;
 }
 
-cCheckReport::Verdict cCheckReport::VerdictOf(ePathState control, ePathState lookup)
+cCheckReport::Verdict cCheckReport::VerdictOf(ePathState control, ePathState lookup, bool everyUserRead)
 {
     if (control == ePathState::Correct && lookup == ePathState::Correct)
-        return {eVerdict::SetUp, L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
+        return {everyUserRead ? eVerdict::SetUp : eVerdict::Unverified,
+                L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
     // One repairable component is enough: re-registering it helps even when the other file is missing.
     if (control == ePathState::Repairable || lookup == ePathState::Repairable)
         return {eVerdict::RepairNeeded,
@@ -32,37 +33,83 @@ ePathState cCheckReport::EffectiveState(ePathState state, bool shadowed)
     return state == ePathState::Correct && shadowed ? ePathState::Repairable : state;
 }
 
-cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& users)
+cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& users,
+                                              const std::vector<cUnloadFailure>& unloads)
 {
     UserLines lines;
     for (const cUserReading& user : users)
     {
         if (!user.Read)
+        {
             lines.NotRead.push_back(NotReadLine(user.Shown(), user.Reason));
+            lines.Advice.push_back(L"　" + Shown(user.Shown()) + L"：" + AdviceOf(user.Why));
+        }
         for (const cUserComponent& component : user.Components)
             if (component.State == eUserState::Shadows)
                 (component.Component == &MapControl ? lines.Control : lines.Lookup)
-                    .push_back(ShadowLine(user.Shown(), component.Kind, component.Registered));
+                    .push_back(ShadowLine(user.Shown(), component));
     }
+    if (!lines.Advice.empty())
+        lines.Advice.insert(
+            lines.Advice.begin(),
+            L"・上記のユーザーのユーザー別の登録は確認できなかったため、判定に含まれていません。");
+    for (const cUnloadFailure& failure : unloads)
+        lines.Unloads.push_back(UnloadLine(failure));
     return lines;
 }
 
-std::wstring cCheckReport::Found(cKey::eValue kind, const std::wstring& text)
+std::wstring cCheckReport::Found(const cUserComponent& component)
 {
-    return kind == cKey::eValue::OtherType ? L"（文字列ではない値）"
-           : kind == cKey::eValue::TooLong ? L"（長すぎる値）"
-           : text.empty()                  ? L"（空の値）"
-                                           : Shown(text);
+    if (component.Key == eUserKey::NoServer)
+        return L"（InprocServer32 のないキー）";
+    if (component.Key == eUserKey::TreatAs)
+        return L"（TreatAs のあるキー）";
+    return component.Kind == cKey::eValue::OtherType ? L"（文字列ではない値）"
+           : component.Kind == cKey::eValue::TooLong ? L"（長すぎる値）"
+           : component.Registered.empty()            ? L"（空の値）"
+                                                     : Shown(component.Registered);
 }
 
-std::wstring cCheckReport::ShadowLine(const std::wstring& who, cKey::eValue kind, const std::wstring& text)
+std::wstring cCheckReport::ShadowLine(const std::wstring& who, const cUserComponent& component)
 {
-    return L"　ユーザー別の登録が優先されています（" + Shown(who) + L"）→ " + Found(kind, text);
+    return L"　ユーザー別の登録が優先されています（" + Shown(who) + L"）→ " + Found(component);
 }
 
 std::wstring cCheckReport::NotReadLine(const std::wstring& who, const std::wstring& reason)
 {
     return L"・" + Shown(who) + L" のユーザー別の登録を確認できませんでした（" + Shown(reason) + L"）";
+}
+
+const wchar_t* cCheckReport::AdviceOf(eNotRead why)
+{
+    switch (why)
+    {
+    case eNotRead::NotElevated:
+        return L"管理者としてもう一度実行してください";
+    case eNotRead::NoFolder:
+        return L"プロファイル一覧の項目に不備があります。使われていないプロファイルなら削除してください";
+    case eNotRead::Link:
+        return L"プロファイルのフォルダーにあるリンクを確かめてください";
+    case eNotRead::InUse:
+        return L"ＰＣを再起動してから、もう一度確認してください";
+    case eNotRead::KeyUnreadable:
+        return L"このユーザーのキーのアクセス許可を確かめてください";
+    case eNotRead::None:
+    case eNotRead::NotLocal:
+    case eNotRead::Refused:
+        break;
+    }
+    // Signed in, a user's classes are read where Windows loads them.
+    return L"このユーザーにサインインしてもらい、サインインしている間にもう一度確認してください";
+}
+
+std::wstring cCheckReport::UnloadLine(const cUnloadFailure& failure)
+{
+    return failure.ThisRun
+               ? L"・" + failure.Name + L" の読み込みを解除できませんでした（" + Shown(failure.Reason) +
+                     L"）。ＰＣを再起動してください"
+               : L"・以前の実行で読み込まれた " + failure.Name + L" を解除できませんでした（" +
+                     Shown(failure.Reason) + L"）。管理者としてもう一度実行するか、ＰＣを再起動してください";
 }
 
 std::wstring cCheckReport::Shown(const std::wstring& text)
@@ -86,5 +133,6 @@ std::wstring cCheckReport::Report(const std::wstring& controlPath, const std::ws
     };
     return std::wstring(74, L'-') + L"\r\n<< チェックレポート >>\r\n・" + MapControl.Name + L" → " +
            controlPath + below(users.Control) + L"\r\n・" + LookupLibrary.Name + L" → " + lookupPath +
-           below(users.Lookup) + below(users.NotRead) + L"\r\n\r\n<< チェック判定 >>\r\n" + verdict.Lines;
+           below(users.Lookup) + below(users.NotRead) + below(users.Unloads) +
+           L"\r\n\r\n<< チェック判定 >>\r\n" + verdict.Lines + below(users.Advice);
 }

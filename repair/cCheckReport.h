@@ -17,6 +17,7 @@ enum class ePathState : short
 enum class eVerdict
 {
     SetUp,        // both components are registered where they belong
+    Unverified,   // everything read is right, but a real user's own registrations could not be read
     RepairNeeded, // re-registering can repair a component
     CannotRepair, // a component is wrong and its file is missing: nothing to register
     NotInstalled, // edition W3 of the map product is not installed
@@ -42,23 +43,28 @@ public:
     // `expectedExists` is asked only when the paths differ.
     static ePathState StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
                               const std::function<bool()>& expectedExists);
-    static Verdict VerdictOf(ePathState control, ePathState lookup);
+    // A PC is set up only when every real user was read: otherwise it is unverified, with the same lines.
+    static Verdict VerdictOf(ePathState control, ePathState lookup, bool everyUserRead = true);
     // A component the runner finds registered where it belongs is still to be re-set for the users whose own
     // key shadows it.
     static ePathState EffectiveState(ePathState state, bool shadowed);
 
     // What users' own registrations add to the report: under each component a line per user whose key
-    // shadows it, and after both a line per profile that could not be read. None: the report as it always
-    // was.
+    // shadows it; after both a line per profile that could not be read and per classes file left loaded;
+    // under the verdict what to do about the users not read. None: the report as it always was.
     struct UserLines
     {
-        std::vector<std::wstring> Control, Lookup, NotRead;
+        std::vector<std::wstring> Control, Lookup, NotRead, Unloads, Advice;
     };
-    static UserLines LinesOf(const std::vector<cUserReading>& users);
+    static UserLines LinesOf(const std::vector<cUserReading>& users,
+                             const std::vector<cUnloadFailure>& unloads = {});
     // What a user's COM finds in their key, as the report says it.
-    static std::wstring Found(cKey::eValue kind, const std::wstring& text);
-    static std::wstring ShadowLine(const std::wstring& who, cKey::eValue kind, const std::wstring& text);
+    static std::wstring Found(const cUserComponent& component);
+    static std::wstring ShadowLine(const std::wstring& who, const cUserComponent& component);
     static std::wstring NotReadLine(const std::wstring& who, const std::wstring& reason);
+    // What the administrator can do about a user not read.
+    static const wchar_t* AdviceOf(eNotRead why);
+    static std::wstring UnloadLine(const cUnloadFailure& failure);
     // A registry text as a report line can hold it: control characters shown as "?", a long text cut short.
     static std::wstring Shown(const std::wstring& text);
 

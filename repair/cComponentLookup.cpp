@@ -3,10 +3,20 @@
 #include "sys/cLocalPath.h"
 #include "sys/cPathForm.h"
 
+std::wstring cComponentLookup::MachineKeyPath(const std::wstring& classId)
+{
+    return L"SOFTWARE\\Classes\\CLSID\\" + classId + L"\\InprocServer32";
+}
+
+REGSAM cComponentLookup::MachineView(bool build64)
+{
+    return build64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+}
+
 std::wstring cComponentLookup::RegisteredText(const std::wstring& classId)
 {
     cKey key;
-    key.Open(HKEY_CLASSES_ROOT, L"CLSID\\" + classId + L"\\InprocServer32", KEY_QUERY_VALUE);
+    key.Open(HKEY_LOCAL_MACHINE, MachineKeyPath(classId), KEY_QUERY_VALUE | MachineView(sizeof(void*) == 8));
     if (key.AnsiSize({}, MaxAnsiBytes) == cKey::eAnsiSize::Exceeds)
         return {};
     const cKey::cValue value = key.Read();

@@ -3,7 +3,8 @@
 #include <functional>
 #include <string>
 
-// Where COM finds a component's server file: the default value of HKCR\CLSID\{id}\InprocServer32.
+// Where COM finds a component's server file for every user without a registration of their own: the default
+// value of CLSID\{id}\InprocServer32 among the machine's classes.
 class cComponentLookup
 {
 public:
@@ -12,6 +13,13 @@ public:
     static constexpr DWORD MaxAnsiBytes = 1024;
     // The longest registered text that may name a file a program loads: MAX_PATH less its NUL.
     static constexpr size_t MaxPathChars = MAX_PATH - 1;
+
+    // The machine's registration, whoever runs the tool: HKEY_CLASSES_ROOT would show an elevated
+    // administrator's own key instead, and the machine's registration is what every other user gets. Read in
+    // the view of the tool's own build (the 32-bit one for the shipped exe, as the map's 32-bit process
+    // reads).
+    static std::wstring MachineKeyPath(const std::wstring& classId);
+    static REGSAM MachineView(bool build64);
 
     // The value as stored (its bytes as UTF-16 text up to the first NUL, whatever its type), or the empty
     // text when the key or the value is missing or the value exceeds MaxAnsiBytes.

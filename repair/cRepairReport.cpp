@@ -49,6 +49,12 @@ void cRepairReport::AddRemoval(const cComponent& component, const cUserReading& 
     m_anyFailed = true;
 }
 
+void cRepairReport::AddLine(const std::wstring& line)
+{
+    m_text += L"\r\n" + line;
+    m_anyFailed = true;
+}
+
 const wchar_t* cRepairReport::BoxText() const noexcept
 {
     return m_anyFailed ? ChangeFailed : ChangeSucceeded;

@@ -29,6 +29,9 @@ public:
     void AddRemoval(const cComponent& component, const cUserReading& user,
                     const cUserRegistrations::cRemoval& removal, const std::wstring& backup);
 
+    // A line of its own below the registrations (a classes file left loaded).
+    void AddLine(const std::wstring& line);
+
     struct Registration
     {
         const cComponent* Component;

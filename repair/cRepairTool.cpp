@@ -67,22 +67,40 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport)
             readings.push_back({&component, std::exchange(m_lastRegisteredText, {}), std::move(longPath),
                                 expected, ePathState::Missing});
         }
-        std::vector<cUserReading> users = ReadUsers(*MakeUserRegistrations());
+        cUserScan users = ReadUsers(*MakeUserRegistrations());
         ePathState effective[2] = {};
         for (size_t i = 0; i < readings.size(); ++i)
         {
             cComponentReading& reading = readings[i];
             reading.State = static_cast<ePathState>(ComparePath(reading.LongPath, reading.Expected));
-            effective[i] = cCheckReport::EffectiveState(reading.State, IsShadowed(users, *reading.Component));
+            effective[i] =
+                cCheckReport::EffectiveState(reading.State, IsShadowed(users.Users, *reading.Component));
         }
-        const cCheckReport::Verdict verdict = cCheckReport::VerdictOf(effective[0], effective[1]);
+        const bool everyUserRead = std::all_of(users.Users.begin(), users.Users.end(),
+                                               [](const cUserReading& user) { return user.Read; });
+        const cCheckReport::Verdict verdict =
+            cCheckReport::VerdictOf(effective[0], effective[1], everyUserRead);
         const std::wstring report = cCheckReport::Report(readings[0].LongPath, readings[1].LongPath, verdict,
-                                                         cCheckReport::LinesOf(users));
+                                                         cCheckReport::LinesOf(users.Users, users.Unloads));
         if (showReport)
             box.Append(report);
+        if (verdict.Kind == eVerdict::Unverified)
+        {
+            std::wstring names;
+            for (const cUserReading& user : users.Users)
+                if (!user.Read)
+                    names += (names.empty() ? L"" : L", ") + user.Named();
+            Logger().InfoOut(L"Unverified : " + names);
+        }
         Logger().InfoOut(report);
-        outcome = {verdict.Kind, verdict.ResetEnabled, std::move(readings), std::move(users),
-                   report,       std::nullopt};
+        outcome = {verdict.Kind,
+                   verdict.ResetEnabled,
+                   std::move(readings),
+                   std::move(users.Users),
+                   std::move(users.Skipped),
+                   std::move(users.Unloads),
+                   report,
+                   std::nullopt};
     }
     catch (...)
     {
@@ -106,7 +124,9 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
             const std::unique_ptr<cUserRegistrations> userRegistrations = MakeUserRegistrations();
             // Taken at the first change and kept to the last verification.
             std::unique_ptr<cRepairLock> lock;
-            const std::vector<cUserReading> users = ReadUsers(*userRegistrations);
+            cUserScan scan = ReadUsers(*userRegistrations);
+            outcome.Unloads = std::move(scan.Unloads);
+            const std::vector<cUserReading>& users = scan.Users;
             std::optional<cBackup> backup;
             // Each registration is read just before it is handled: registering one file may change the
             // other's.
@@ -138,7 +158,10 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                                 ? userRegistrations->Remove(user, {&component, expected}, file.Path)
                                 : cUserRegistrations::cRemoval{
                                       cUserRegistrations::eRemoval::Failed,
-                                      L"バックアップを保存できないため、削除しませんでした：" + file.Reason};
+                                      L"バックアップを保存できないため、削除しませんでした：" + file.Reason,
+                                      {}};
+                        if (removal.Unload)
+                            LogUnload(*removal.Unload), outcome.Unloads.push_back(*removal.Unload);
                         if (removal.Outcome == cUserRegistrations::eRemoval::NotShadowed)
                             continue;
                         if (removal.Outcome == cUserRegistrations::eRemoval::Removed)
@@ -147,6 +170,8 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                     }
                 section.Add(component, regsvr32->Register(expected, component.ClassId));
             }
+            for (const cUnloadFailure& failure : outcome.Unloads)
+                section.AddLine(cCheckReport::UnloadLine(failure));
             outcome.LockBusy = lock && lock->State() == cRepairLock::eState::Busy;
             outcome.LockFailed = lock && !outcome.LockBusy && lock->State() != cRepairLock::eState::Held;
         }
@@ -168,13 +193,13 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
     return outcome;
 }
 
-std::vector<cUserReading> cRepairTool::ReadUsers(const cUserRegistrations& users)
+cUserScan cRepairTool::ReadUsers(const cUserRegistrations& users)
 {
     std::vector<cUserRegistrations::cExpected> expected;
     for (const auto& [component, path] : Components())
         expected.push_back({&component, path});
-    std::vector<cUserReading> readings = users.Read(expected);
-    for (const cUserReading& user : readings)
+    cUserScan scan = users.Read(expected);
+    for (const cUserReading& user : scan.Users)
     {
         if (!user.Read)
             Logger().InfoOut(L"User-Classes : " + user.Named() + L" : " + user.Reason);
@@ -182,9 +207,16 @@ std::vector<cUserReading> cRepairTool::ReadUsers(const cUserRegistrations& users
             if (own.State == eUserState::Shadows)
                 // As the report shows it: a line break in what a user wrote must not make up a log entry.
                 Logger().InfoOut(L"User-CLSID : " + user.Named() + L" : " + own.Component->ClassId + L" : " +
-                                 cCheckReport::Found(own.Kind, own.Registered));
+                                 cCheckReport::Found(own));
     }
-    return readings;
+    for (const cUnloadFailure& failure : scan.Unloads)
+        LogUnload(failure);
+    return scan;
+}
+
+void cRepairTool::LogUnload(const cUnloadFailure& failure)
+{
+    Logger().InfoOut(L"Hive-Unload : " + failure.Name + L" : " + failure.Reason);
 }
 
 std::wstring cRepairTool::GetRegisteredPath(const std::wstring& classId)

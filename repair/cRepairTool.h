@@ -32,9 +32,11 @@ struct cCheckOutcome
     eVerdict Verdict = eVerdict::Failed;
     bool ResetEnabled = false;
     std::vector<cComponentReading> Components; // none when the edition is not installed or the check failed
-    std::vector<cUserReading> Users;           // every profile's own registrations, read with the components
-    std::wstring Report;                       // the report, or the not-installed line
-    std::optional<cAppError> Failure;          // logged already
+    std::vector<cUserReading> Users;      // every real user's own registrations, read with the components
+    std::vector<cSkippedProfile> Skipped; // profile-list entries that are no real user's
+    std::vector<cUnloadFailure> Unloads;  // classes files left loaded
+    std::wstring Report;                  // the report, or the not-installed line
+    std::optional<cAppError> Failure;     // logged already
 };
 
 // What one re-registration came to.
@@ -45,6 +47,7 @@ struct cRepairOutcome
     bool LockFailed = false;             // nor because the lock could not be made or trusted
     std::vector<cRepairReport::Registration> Done; // after a failure: what was registered before it
     std::vector<std::wstring> Backups;             // the files it saved before changing anything
+    std::vector<cUnloadFailure> Unloads;           // classes files it loaded and could not unload
     std::optional<cAppError> Failure;              // logged already
 };
 
@@ -108,9 +111,10 @@ private:
         const std::wstring& Path;
     };
     std::vector<Expected> Components() const;
-    // Every user's own registrations of the two components; the log gets each shadow and each profile not
-    // read.
-    std::vector<cUserReading> ReadUsers(const cUserRegistrations& users);
+    // Every user's own registrations of the two components; the log gets each shadow, each profile not read
+    // and each classes file left loaded.
+    cUserScan ReadUsers(const cUserRegistrations& users);
+    void LogUnload(const cUnloadFailure& failure);
     static bool IsShadowed(const std::vector<cUserReading>& users, const cComponent& component);
     // Saves the machine's class keys into a backup whose folder and moment later files share.
     cBackup SaveMachine(std::vector<std::wstring>& backups);

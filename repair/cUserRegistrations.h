@@ -1,8 +1,10 @@
 #pragma once
 #include "repair/cComponent.h"
+#include "sys/cHiveMount.h"
 #include "sys/cKey.h"
 #include "sys/cProfileList.h"
 #include "sys/cUserClasses.h"
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +17,36 @@ enum class eUserState
     Shadows, // the user's key hides the machine's registration and names no expected file
 };
 
+// What the user's own CLSID\{id} key holds, where it exists.
+enum class eUserKey
+{
+    Missing,    // no key
+    Server,     // an InprocServer32 key: its value is Kind and Registered
+    NoServer,   // a key without InprocServer32 (a half-removed registration)
+    TreatAs,    // a key that sends COM to another class
+    Unreadable, // one of them could not be opened: nothing is known
+};
+
 struct cUserComponent
 {
     const cComponent* Component;
     eUserState State = eUserState::None;
-    cKey::eValue Kind = cKey::eValue::Missing; // of the key's default value, where the key exists
+    eUserKey Key = eUserKey::Missing;
+    cKey::eValue Kind = cKey::eValue::Missing; // of InprocServer32's default value, where it exists
     std::wstring Registered;                   // its text as stored
+};
+
+// Why nothing is known of a user's own registrations; each asks something else of the administrator.
+enum class eNotRead
+{
+    None,
+    NotElevated,   // the tool runs without administrator rights
+    NoFolder,      // the profile list names no folder
+    NotLocal,      // the profile's folder is no local path of this PC
+    Link,          // a link on the way to the classes file
+    InUse,         // the classes file is held by another program
+    Refused,       // the classes file could not be loaded
+    KeyUnreadable, // the user's key or value could not be read
 };
 
 // One user profile of the PC and what its own classes say about the two components.
@@ -30,7 +56,8 @@ struct cUserReading
     std::wstring Account; // DOMAIN\name, or empty when it cannot be found
     std::wstring Folder;  // the profile's folder, as the profile list gives it
     bool Loaded = false;  // signed in: the classes were read where Windows keeps them loaded
-    bool Read = false;    // false: Reason says why nothing is known of this user
+    bool Read = false;    // false: Why and Reason say why nothing is known of this user
+    eNotRead Why = eNotRead::None;
     std::wstring Reason;
     std::wstring RegistryName; // the classes under HKEY_USERS, as a backup names them
     std::vector<cUserComponent> Components;
@@ -42,6 +69,29 @@ struct cUserReading
     const cUserComponent* Of(const cComponent& component) const;
     // Whether this user's own key of `component` hides the machine's registration.
     bool Shadows(const cComponent& component) const;
+};
+
+// A profile-list entry that is no user whose classes COM reads: passed over, and said so.
+struct cSkippedProfile
+{
+    std::wstring Sid;
+    const wchar_t* Reason; // an ASCII token: backup-entry, temporary-profile, system-account, ...
+};
+
+// A classes file the tool loaded under HKEY_USERS and could not unload again.
+struct cUnloadFailure
+{
+    std::wstring Name;   // HKEY_USERS\...
+    std::wstring Reason; // why, in Japanese
+    bool ThisRun;        // loaded by this run; otherwise left by a run that has ended
+};
+
+// Everything one reading of every user came to.
+struct cUserScan
+{
+    std::vector<cUserReading> Users;
+    std::vector<cSkippedProfile> Skipped;
+    std::vector<cUnloadFailure> Unloads;
 };
 
 // Every user's own registrations of the two components, read from the profile list, judged, and removed where
@@ -65,6 +115,7 @@ public:
     {
         eRemoval Outcome = eRemoval::Failed;
         std::wstring Reason;
+        std::optional<cUnloadFailure> Unload; // the classes file loaded for it stayed loaded
     };
 
     cUserRegistrations() = default;
@@ -72,16 +123,23 @@ public:
     cUserRegistrations(const cUserRegistrations&) = delete;
     cUserRegistrations& operator=(const cUserRegistrations&) = delete;
 
-    // The key below a user's classes that COM reads for a 32-bit program, as a physical path: 64-bit Windows
-    // keeps 32-bit programs' per-user class ids under Wow6432Node. A test build for 64-bit stands in for the
-    // 32-bit tool there and reads what a 64-bit program reads.
+    // The user's key of a class id that COM reads for a 32-bit program, as a physical path below the user's
+    // classes: 64-bit Windows keeps 32-bit programs' per-user class ids under Wow6432Node. A test build for
+    // 64-bit stands in for the 32-bit tool there and reads what a 64-bit program reads.
     static std::wstring ClassKeyPath(const std::wstring& classId, bool wow64);
-    // What a user's key (when it exists) is to their COM: only a text naming the expected file is no shadow.
+    // What a user's InprocServer32 value (when it exists) is to their COM: only a text naming the expected
+    // file is no shadow.
     static eUserState StateOf(cKey::eValue kind, const std::wstring& longPath, const std::wstring& expected);
+    // What the registry's statuses of opening a user's CLSID\{id} key, then its TreatAs and its
+    // InprocServer32 subkeys, say the key is (a status not asked for is ERROR_SUCCESS).
+    static eUserKey KeyOf(LONG classKey, LONG treatAs, LONG server);
+    // Why a profile-list entry is no user to read (a token), or none for a real user's.
+    static const wchar_t* SkipOf(const cProfileList::cProfile& profile);
 
-    // Every profile of the list, in its order.
-    std::vector<cUserReading> Read(const std::vector<cExpected>& expected) const;
-    // Saves the user's shadowing key into `backupPath` (a new file), removes it and checks that it is gone.
+    // The runner's own classes and every real user's of the profile list, in its order.
+    cUserScan Read(const std::vector<cExpected>& expected) const;
+    // Saves the user's shadowing class key into `backupPath` (a new file), removes it whole and checks that
+    // it is gone.
     cRemoval Remove(const cUserReading& user, const cExpected& expected,
                     const std::wstring& backupPath) const;
 
@@ -91,11 +149,21 @@ protected:
     virtual std::vector<cProfileList::cProfile> Profiles() const;
     virtual cUserClasses OpenLoaded(const std::wstring& sid, REGSAM access) const;
     virtual cUserClasses OpenFile(const std::wstring& sid, const std::wstring& folder, REGSAM access) const;
+    // Closes what the reading opened and unloads what it loaded: the unload's status.
+    virtual LONG Release(cUserClasses& classes) const;
+    virtual std::vector<cHiveMount::cLeftover> ClearLeftovers() const;
     virtual std::wstring AccountOf(const std::wstring& sid) const;
+    virtual std::wstring RunnerSid() const;
+    virtual bool IsElevated() const;
     virtual bool IsWow64() const;
 
 private:
+    cUserReading ReadUser(const cProfileList::cProfile& profile, bool runner,
+                          const std::vector<cExpected>& expected, bool elevated,
+                          std::vector<cUnloadFailure>& unloads, bool named) const;
     // The user's classes, or the reason they cannot be had; the reading's Loaded and RegistryName are set.
-    cUserClasses Open(cUserReading& user, REGSAM access) const;
+    cUserClasses Open(cUserReading& user, REGSAM access, bool mayLoad) const;
     cUserComponent ReadOne(const cKey& root, const cExpected& expected, cUserReading& user) const;
+    // Closes `classes`; an unload that failed, as reported.
+    std::optional<cUnloadFailure> Done(cUserClasses& classes) const;
 };

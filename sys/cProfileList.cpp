@@ -1,25 +1,6 @@
 #include "sys/cProfileList.h"
+#include "sys/Environment.h"
 #include "sys/cKey.h"
-
-namespace
-{
-// %SystemDrive%\Users\name, as ProfileImagePath is usually stored; the text itself when it cannot be
-// expanded.
-std::wstring Expanded(const std::wstring& text)
-{
-    if (text.find(L'%') == std::wstring::npos)
-        return text;
-    const DWORD size = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (size == 0 || size > cKey::MaxTextChars)
-        return text;
-    std::wstring expanded(size, L'\0');
-    const DWORD length = ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), size);
-    if (length == 0 || length > size)
-        return text;
-    expanded.resize(length - 1);
-    return expanded;
-}
-} // namespace
 
 std::vector<cProfileList::cProfile> cProfileList::Read()
 {
@@ -34,8 +15,15 @@ std::vector<cProfileList::cProfile> cProfileList::Read()
     {
         cKey entry;
         entry.Open(list.Get(), sid, KEY_QUERY_VALUE);
+        // %SystemDrive%\Users\name, as ProfileImagePath is usually stored.
         const cKey::cValue folder = entry.Read(L"ProfileImagePath");
-        profiles.push_back({sid, folder.Kind == cKey::eValue::Text ? Expanded(folder.Text) : std::wstring()});
+        DWORD state = 0, size = sizeof state, type = REG_NONE;
+        if (::RegQueryValueExW(entry.Get(), L"State", nullptr, &type, reinterpret_cast<BYTE*>(&state),
+                               &size) != ERROR_SUCCESS ||
+            type != REG_DWORD)
+            state = 0;
+        profiles.push_back(
+            {sid, folder.Kind == cKey::eValue::Text ? ExpandedText(folder.Text) : std::wstring(), state});
     }
     return profiles;
 }

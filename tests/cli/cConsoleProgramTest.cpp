@@ -2,6 +2,7 @@
 #include "repair/cRepairLock.h"
 #include "cli/cConsoleProgram.h"
 #include "cli/cJsonWriter.h"
+#include "sys/cKey.h"
 #include "sys/cPathForm.h"
 #include <sddl.h>
 #include "tests/support/SeamedUsers.h"
@@ -149,11 +150,18 @@ TEST(cConsoleProgramTest, ExitCodeFollowsTheVerdictAndForARepairItsRegistrations
 {
     const auto E = eVerdict::SetUp;
     std::vector<int> codes;
-    for (const eVerdict verdict :
-         {E, eVerdict::RepairNeeded, eVerdict::CannotRepair, eVerdict::NotInstalled, eVerdict::Failed})
+    for (const eVerdict verdict : {E, eVerdict::RepairNeeded, eVerdict::CannotRepair, eVerdict::NotInstalled,
+                                   eVerdict::Failed, eVerdict::Unverified})
         codes.push_back(cConsoleProgram::ExitCodeOf(verdict));
-    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), codes);
-    cRepairOutcome ok, failed, busy, broken, locked;
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 6}), codes);
+    // A classes file this run left loaded fails it; one an ended run left is only said.
+    cCheckOutcome check;
+    check.Verdict = eVerdict::Unverified;
+    check.Unloads = {{L"HKEY_USERS\\x", L"", false}};
+    const int leftover = cConsoleProgram::ExitCodeOf(check);
+    check.Unloads[0].ThisRun = true;
+    EXPECT_EQ(L"6|4", std::to_wstring(leftover) + L"|" + std::to_wstring(cConsoleProgram::ExitCodeOf(check)));
+    cRepairOutcome ok, failed, busy, broken, locked, stuck;
     ok.Report.emplace(L"");
     ok.Report->Add(MapControl, cRegistrationOutcome::Success());
     failed.Report = busy.Report = ok.Report;
@@ -161,9 +169,12 @@ TEST(cConsoleProgramTest, ExitCodeFollowsTheVerdictAndForARepairItsRegistrations
     busy.LockBusy = true;
     broken.Failure = cAppError(1, L"", L"");
     locked.LockFailed = true;
+    stuck.Report = ok.Report;
+    stuck.Unloads = {{L"HKEY_USERS\\x", L"", true}};
     // clang-format off
     const std::tuple<const cRepairOutcome*, eVerdict, int> rows[] = {{nullptr, E, 0}, {&ok, E, 0}, {&ok, eVerdict::RepairNeeded, 1},
-        {&failed, E, 1}, {&busy, E, 1618}, {&broken, E, 4}, {&locked, E, 4}, {nullptr, eVerdict::NotInstalled, 3}};
+        {&failed, E, 1}, {&busy, E, 1618}, {&broken, E, 4}, {&locked, E, 4}, {nullptr, eVerdict::NotInstalled, 3},
+        {&ok, eVerdict::Unverified, 6}, {&stuck, E, 4}};
     // clang-format on
     for (const auto& [repair, after, code] : rows)
         EXPECT_EQ(code, cConsoleProgram::ExitCodeOf(repair, after)) << code;
@@ -191,6 +202,10 @@ TEST(cConsoleProgramTest, TheContractAsDeploymentToolsRunIt)
                                   "\"description\":\"repair \\u306b"))
         << unelevated.Out;
     Keep(bad, "87"), Keep(unelevated, "740");
+    EXPECT_EQ(
+        0u, RunHere<cRepairTool>({L"check", L"--log", temp / L"u.log"}, false)
+                .Err.find(Sjis(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。")))
+        << "said before anything else";
     // A log that cannot be written: said once, and the check runs on. A missing folder is made (the check's
     // log below); one reached through a link is refused.
     ASSERT_TRUE(WriteBytes(temp / L"file", ""));
@@ -307,7 +322,7 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
     const cRun unread = RunHere<cUnreadProfile<false>>({L"check", L"--json", L"--log", temp / L"n.log"});
     RunHere<cUnreadProfile<true>>({L"check", L"--log", temp / L"n.log"});
     const std::wstring why = L"UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION);
-    EXPECT_EQ(L"0|S-1-5-21-9-9-9-1002 のユーザー別の登録を確認できませんでした（" + why + L"）\r\n",
+    EXPECT_EQ(L"6|S-1-5-21-9-9-9-1002 のユーザー別の登録を確認できませんでした（" + why + L"）\r\n",
               std::to_wstring(unread.Code) + L"|" + strconv::ToWide(unread.Err, 932));
     EXPECT_NE(std::string::npos,
               unread.Out.find("\"loaded\":false,\"read\":false,\"reason\":\"UsrClass.dat"));
@@ -354,8 +369,10 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
     // UTF-16 with its byte-order mark, the key named where the user's classes are while they are signed in.
     const std::string bytes = ReadBytes(backup);
     const std::wstring saved(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    EXPECT_EQ(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\" + sid + L"\\" +
-                  cTestPc::UserKey(MapControl.ClassId) + L"]\r\n@=" + cJsonWriter::Escape(old) + L"\r\n\r\n",
+    const std::wstring classKey = L"HKEY_USERS\\" + sid + L"\\" + cTestPc::UserKey(MapControl.ClassId);
+    EXPECT_EQ(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[" +
+                  classKey.substr(0, classKey.rfind(L'\\')) + L"]\r\n\r\n[" + classKey + L"]\r\n@=" +
+                  cJsonWriter::Escape(old) + L"\r\n\r\n",
               saved);
     _wsystem((ShellFolder(CSIDL_SYSTEM) + L"\\reg.exe import \"" + backup + L"\" /reg:64 >nul 2>&1").c_str());
     EXPECT_EQ(old, cTestPc::RegisteredForUser(MapControl.ClassId).value_or(L"(gone)"));
@@ -370,6 +387,29 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundRemovedWithABackupAnd
     const size_t backups = repaired.find(L"\"backups\":[" + folder.substr(0, folder.size() - 1));
     EXPECT_LT(repaired.find(L"-machine", backups), repaired.find(sid, backups))
         << "the machine's keys first, saved before regsvr32: " << repaired;
+    // A class key of the user's own without its server hides the machine's too: removed whole, and imported
+    // back.
+    const std::wstring lookupKey = cTestPc::UserKey(LookupLibrary.ClassId);
+    const std::wstring halfKey = lookupKey.substr(0, lookupKey.rfind(L'\\'));
+    const auto exists = [&] {
+        return cKey().Open(HKEY_CURRENT_USER, halfKey, KEY_READ | KEY_WOW64_64KEY) == 0;
+    };
+    cRegKey made;
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, halfKey.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr,
+                      made.Put(), nullptr);
+    made.Reset();
+    const cRun halfRemoved = RunExe(L"check" + log);
+    EXPECT_NE(std::wstring::npos, halfRemoved.Text().find(L"）→ （InprocServer32 のないキー）"))
+        << halfRemoved.Text();
+    const int repairedCode = RunExe(L"repair" + log).Code;
+    EXPECT_EQ(L"1|0|0", std::to_wstring(halfRemoved.Code) + L"|" + std::to_wstring(repairedCode) + L"|" +
+                            std::to_wstring(exists()));
+    for (const auto& file : fs::directory_iterator(cTestPc::BackupFolder() + L"\\backup"))
+        if (file.path().wstring().ends_with(sid + L"-lexgrid4b.dll.reg"))
+            _wsystem((ShellFolder(CSIDL_SYSTEM) + L"\\reg.exe import \"" + file.path().wstring() +
+                      L"\" /reg:64 >nul 2>&1")
+                         .c_str());
+    EXPECT_TRUE(exists()) << "imported back";
 }
 
 // Registered texts no program can load by: the machine's beyond the 1,024 bytes the check reads (not read at
@@ -401,4 +441,74 @@ TEST(cConsoleProgramTest, ARegisteredTextTooLongToNameAFileIsNeverLookedUp)
                   .find(L"【INFO】CLSID : " + std::wstring(MapControl.ClassId) + L" : \r\n"));
     const cTempFolder temp;
     EXPECT_EQ(1, RunExe(L"check --log \"" + temp / L"l.log\"").Code);
+}
+
+// Only real users count: Windows' own accounts, a profile kept aside and a temporary one change nothing, a
+// signed-out user's classes file is read, and a user who cannot be read leaves the PC unverified, never set
+// up.
+TEST(cConsoleProgramTest, OnlyRealUsersCountAndOneNotReadLeavesThePcUnverified)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    if (!IsWine())
+        GTEST_SKIP() << "the classes files here are in Wine's registry format";
+    const cTestPc pc;
+    const cTempFolder temp;
+    const std::wstring log = L" --log \"" + temp / L"l.log\"",
+                       stale = cTestPc::ProductFolder() + L"old\\x.ocx",
+                       key = cTestPc::UserKey(MapControl.ClassId).substr(17);
+    cTestPc::InstallBoth(L"common\\");
+    std::vector<cAtEnd> entries;
+    for (const auto& [sid, state] : {std::pair{L"S-1-5-18", 0},
+                                     {L"S-1-5-19", 0},
+                                     {L"S-1-5-20", 0},
+                                     {L"S-1-5-21-7-7-7-1001.bak", 0},
+                                     {L"S-1-5-21-7-7-7-1002", 0x800}})
+    {
+        PlaceClasses(temp / sid, {{key, stale}});
+        entries.push_back(AddProfile(sid, temp / sid, state));
+    }
+    const cRun passed = RunExe(L"check --json" + log);
+    EXPECT_EQ(0, passed.Code) << passed.Out;
+    EXPECT_NE(std::string::npos,
+              passed.Out.find(
+                  "\"skipped\":[{\"sid\":\"S-1-5-18\",\"reason\":\"system-account\"},{\"sid\":\"S-1-5-"
+                  "19\",\"reason\":\"system-account\"},{\"sid\":\"S-1-5-20\",\"reason\":\"system-account\"},"
+                  "{\"sid\":\"S-1-5-21-7-7-7-1001.bak\",\"reason\":\"backup-entry\"},{\"sid\":\"S-1-5-21-7-"
+                  "7-7-1002\",\"reason\":\"temporary-profile\"}],\"unloadFailures\":[]"))
+        << passed.Out;
+    // A signed-out user's own file, read as that user's COM reads it.
+    PlaceClasses(temp / L"sato", {{key, stale}});
+    entries.push_back(AddProfile(L"S-1-5-21-7-7-7-1003", temp / L"sato"));
+    const cRun shadowed = RunExe(L"check" + log);
+    EXPECT_EQ(L"1|" + std::to_wstring(std::wstring::npos !=
+                                      shadowed.Text().find(L"（S-1-5-21-7-7-7-1003）→ " + stale)),
+              std::to_wstring(shadowed.Code) + L"|1")
+        << shadowed.Text();
+    entries.pop_back();
+    // One user not read: named, with why and what to do, and no verdict of "set up".
+    entries.push_back(AddProfile(L"S-1-5-21-7-7-7-1004", L"\\\\server\\share\\u"));
+    const cRun unverified = RunExe(L"check --json" + log), repair = RunExe(L"repair --json" + log);
+    const std::wstring text = strconv::ToWide(unverified.Out, CP_UTF8);
+    EXPECT_EQ(L"6|6", std::to_wstring(unverified.Code) + L"|" + std::to_wstring(repair.Code));
+    const auto inJson = [](const std::wstring& report) {
+        const std::wstring quoted = cJsonWriter::Escape(report);
+        return quoted.substr(1, quoted.size() - 2);
+    };
+    EXPECT_NE(std::wstring::npos,
+              text.find(inJson(L"・S-1-5-21-7-7-7-1004 "
+                               L"のユーザー別の登録を確認できませんでした（プロファイルのフォルダーがこのＰＣ"
+                               L"のローカルパスではありません：\\\\server\\share\\u）\r\n\r\n<< チェック判定 "
+                               L">>\r\n・このＰＣは既に設定"
+                               L"済みです。\r\n　再設定の必要はありません\r\n・上記のユーザーのユーザー別の登"
+                               L"録は確認できなかったため、判"
+                               L"定に含まれていません。\r\n　S-1-5-21-7-7-7-"
+                               L"1004：このユーザーにサインインしてもらい、サインインしてい"
+                               L"る間にもう一度確認してください\r\n")))
+        << text;
+    EXPECT_TRUE(text.find(L"\"verdict\":\"unverified\"") != std::wstring::npos &&
+                repair.Out.find("\"registrations\":[]") != std::string::npos &&
+                repair.Out.find("\"after\":{\"verdict\":\"unverified\"") != std::string::npos)
+        << repair.Out;
+    EXPECT_NE(std::wstring::npos, strconv::ToWide(ReadBytes(temp / L"l.log"), 932)
+                                      .find(L"【INFO】Unverified : S-1-5-21-7-7-7-1004\r\n"));
 }

@@ -38,6 +38,16 @@ TEST(cCheckReportTest, VerdictEnablesResetOnlyWhenAComponentCanBeRepaired)
                   verdict.Lines + (verdict.ResetEnabled ? L" enabled" : L" disabled"))
             << static_cast<int>(control) << " " << static_cast<int>(lookup);
     }
+    // Everything read is right but a user could not be read: the same lines, never "set up".
+    for (const auto& [control, lookup, kind] : {std::tuple{C, C, eVerdict::Unverified},
+                                                {R, C, eVerdict::RepairNeeded},
+                                                {M, C, eVerdict::CannotRepair}})
+    {
+        const auto verdict = cCheckReport::VerdictOf(control, lookup, false);
+        EXPECT_TRUE(verdict.Kind == kind && verdict.Lines == cCheckReport::VerdictOf(control, lookup).Lines &&
+                    verdict.ResetEnabled == (control == R))
+            << static_cast<int>(kind);
+    }
     EXPECT_EQ(std::wstring(74, L'-') +
                   L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → C:\\a.ocx\r\n・lexgrid4b.dll → " +
                   L"\r\n\r\n<< チェック判定 >>\r\n" + NoNeed,

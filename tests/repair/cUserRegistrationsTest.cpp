@@ -11,7 +11,7 @@ std::wstring Sid(int n)
 }
 } // namespace
 
-TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndThe32BitViewIsWow6432Node)
+TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndOnlyRealUsersAreRead)
 {
     using V = cKey::eValue;
     const std::tuple<V, std::wstring, eUserState> rows[] = {
@@ -24,23 +24,59 @@ TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndThe32B
         {V::TooLong, L"", eUserState::Shadows}};
     for (const auto& [kind, longPath, state] : rows)
         EXPECT_EQ(state, cUserRegistrations::StateOf(kind, longPath, L"C:\\PF\\x.ocx")) << longPath;
-    EXPECT_EQ(L"Wow6432Node\\CLSID\\{A}\\InprocServer32|CLSID\\{A}\\InprocServer32",
-              cUserRegistrations::ClassKeyPath(L"{A}", true) + L"|" +
-                  cUserRegistrations::ClassKeyPath(L"{A}", false));
+    // The class key as one unit: a key the tool may not open is never taken for no key.
+    constexpr LONG Ok = ERROR_SUCCESS, No = ERROR_FILE_NOT_FOUND, Denied = ERROR_ACCESS_DENIED;
+    const std::tuple<LONG, LONG, LONG, eUserKey> keys[] = {
+        {No, Ok, Ok, eUserKey::Missing},  {Denied, Ok, Ok, eUserKey::Unreadable},
+        {Ok, Ok, Ok, eUserKey::TreatAs},  {Ok, Denied, Ok, eUserKey::Unreadable},
+        {Ok, No, No, eUserKey::NoServer}, {Ok, No, Denied, eUserKey::Unreadable},
+        {Ok, No, Ok, eUserKey::Server},   {ERROR_INVALID_HANDLE, Ok, Ok, eUserKey::Unreadable}};
+    for (const auto& [classKey, treatAs, server, key] : keys)
+        EXPECT_EQ(key, cUserRegistrations::KeyOf(classKey, treatAs, server)) << classKey << treatAs << server;
+    // Where a 32-bit program's per-user class ids are: below Wow6432Node on 64-bit Windows only.
+    EXPECT_EQ(L"Wow6432Node\\CLSID\\{A}|CLSID\\{A}", cUserRegistrations::ClassKeyPath(L"{A}", true) + L"|" +
+                                                         cUserRegistrations::ClassKeyPath(L"{A}", false));
     EXPECT_EQ(ePathState::Repairable, cCheckReport::EffectiveState(ePathState::Correct, true));
     for (const ePathState state : {ePathState::Correct, ePathState::Repairable, ePathState::Missing})
         EXPECT_EQ(state, cCheckReport::EffectiveState(state, false));
     EXPECT_EQ(ePathState::Missing, cCheckReport::EffectiveState(ePathState::Missing, true));
+    // Real users are accounts of a machine, a domain or the cloud, in the form Windows writes; everything
+    // else in the profile list is passed over by name.
+    const std::tuple<std::wstring, DWORD, std::wstring> entries[] = {
+        {L"S-1-5-21-1-2-3-1001", 0x100, L""},
+        {L"S-1-12-1-1-2-3-4", 0, L""},
+        {L"S-1-5-21-1-2-3-1001.bak", 0, L"backup-entry"},
+        {L"S-1-5-21-1-2-3-1001.BAK", 0, L"backup-entry"},
+        {L"S-1-5-21-1-2-3-1001", 0x804, L"temporary-profile"},
+        {L"S-1-5-18", 0, L"system-account"},
+        {L"S-1-5-19", 0, L"system-account"},
+        {L"S-1-5-20", 0, L"system-account"},
+        {L"S-1-5-80-1-2-3-4-5", 0, L"not-a-user-account"},
+        {L"S-1-5-21-1-2-3", 0, L"not-a-user-account"},
+        {L"S-1-5-21-1-2-3-4-5", 0, L"not-a-user-account"},
+        {L"BA", 0, L"not-a-sid"},
+        {L"SY", 0, L"not-a-sid"},
+        {L"s-1-5-21-1-2-3-1001", 0, L"not-a-sid"},
+        {L"S-1-5-21-01-2-3-1001", 0, L"not-a-sid"},
+        {L"S-1-0x5-21-1-2-3-1001", 0, L"not-a-sid"},
+        {L"S-1-5-21-1-2-3-1001 ", 0, L"not-a-sid"},
+        {L"", 0, L"not-a-sid"}};
+    for (const auto& [sid, state, skipped] : entries)
+    {
+        const wchar_t* got = cUserRegistrations::SkipOf({sid, L"C:\\Users\\u", state});
+        EXPECT_EQ(skipped, got ? got : L"") << sid;
+    }
 }
 
-// Every profile is checked whatever is wrong with the others; nothing that is not a local path is opened, and
-// a profile that cannot be read says so, never "fine".
-TEST(cUserRegistrationsTest, EveryProfileIsReadOrSaysWhyAndOnlyAProvenShadowIsRemovedAfterItIsSaved)
+// Every user is checked whatever is wrong with the others; nothing that is not a local path is opened, and a
+// user who cannot be read says so, never "fine".
+TEST(cUserRegistrationsTest, EveryUserIsReadOrSaysWhyAndOnlyAProvenShadowIsRemovedWholeAfterItIsSaved)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
     const cTempFolder temp;
     const std::wstring expected = temp / L"lexgrid4b.dll", local = temp / L"u";
     ASSERT_TRUE(WriteBytes(expected, "x"));
+    ::SetEnvironmentVariableW(L"P2F_TEST_FOLDER", (temp / L"").c_str());
     cSeamedUsers users;
     users.List = {{Sid(1001), local},
                   {Sid(1002), local},
@@ -52,18 +88,33 @@ TEST(cUserRegistrationsTest, EveryProfileIsReadOrSaysWhyAndOnlyAProvenShadowIsRe
                   {Sid(1008), local},
                   {Sid(1009), local},
                   {Sid(1010), local},
-                  {Sid(1011), L"C:u"}};
-    users.SignedIn = {{Sid(1001), true}, {Sid(1002), false}, {Sid(1007), true}, {Sid(1008), true}};
+                  {Sid(1011), L"C:u"},
+                  {L"S-1-5-18", local},
+                  {Sid(1012), local, cProfileList::TemporaryProfile}};
+    users.SignedIn = {{Sid(1001), true},   {Sid(1002), false}, {Sid(1007), true},          {Sid(1008), true},
+                      {L"S-1-5-18", true}, {Sid(1012), true},  {Sid(1006) + L".bak", true}};
     users.FileStatus = {{Sid(1003), ERROR_SHARING_VIOLATION}, {Sid(1010), cUserClasses::LinkOnTheWay}};
     users.Set(Sid(1001), MapControl, REG_SZ, L"");
     users.Set(Sid(1002), MapControl, REG_DWORD, L"ab");
-    users.Set(Sid(1002), LookupLibrary, REG_SZ, expected);
+    users.Set(Sid(1002), LookupLibrary, REG_EXPAND_SZ,
+              L"%P2F_TEST_FOLDER%lexgrid4b.dll"); // as COM expands it
     users.Set(Sid(1007), MapControl, REG_SZ, L"\\??\\UNC\\host\\share\\x.ocx");
+    users.Set(Sid(1007), LookupLibrary, REG_SZ, expected);
+    users.SetKey(Sid(1007), LookupLibrary, L"\\TreatAs"); // right server, but COM goes elsewhere first
     users.Set(Sid(1008), MapControl, REG_SZ, std::wstring(40000, L'x'));
+    users.SetKey(Sid(1008), LookupLibrary, L""); // a half-removed registration: no InprocServer32
+    for (const std::wstring& passed : {std::wstring(L"S-1-5-18"), Sid(1012), Sid(1006) + L".bak"})
+        users.Set(passed, MapControl, REG_SZ, L"C:\\passed\\over.ocx");
     const cUserRegistrations::cExpected control{&MapControl, temp / L"plotwing2.ocx"},
         lookup{&LookupLibrary, expected};
-    const std::vector<cUserReading> read = users.Read({control, lookup});
-    ASSERT_EQ(users.List.size(), read.size());
+    const cUserScan scan = users.Read({control, lookup});
+    const std::vector<cUserReading>& read = scan.Users;
+    ASSERT_EQ(10u, read.size());
+    std::wstring skipped;
+    for (const cSkippedProfile& entry : scan.Skipped)
+        skipped += entry.Sid + L":" + entry.Reason + L" ";
+    EXPECT_EQ(Sid(1006) + L".bak:backup-entry S-1-5-18:system-account " + Sid(1012) + L":temporary-profile ",
+              skipped);
     EXPECT_EQ((std::vector<std::wstring>{local, local, local, local}), users.Folders)
         << "1002, 1003, 1009, 1010";
     const cCheckReport::UserLines lines = cCheckReport::LinesOf(read);
@@ -74,7 +125,10 @@ TEST(cUserRegistrationsTest, EveryProfileIsReadOrSaysWhyAndOnlyAProvenShadowIsRe
                                          shadow + Sid(1007) + L"）→ \\??\\UNC\\host\\share\\x.ocx",
                                          shadow + Sid(1008) + L"）→ （長すぎる値）"}),
               lines.Control);
-    EXPECT_TRUE(lines.Lookup.empty()) << "1002's own key names the expected file";
+    EXPECT_EQ((std::vector<std::wstring>{shadow + Sid(1007) + L"）→ （TreatAs のあるキー）",
+                                         shadow + Sid(1008) + L"）→ （InprocServer32 のないキー）"}),
+              lines.Lookup)
+        << "1002's own key names the expected file, expanded";
     const std::wstring sharing =
         L"UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION);
     EXPECT_EQ(
@@ -83,19 +137,47 @@ TEST(cUserRegistrationsTest, EveryProfileIsReadOrSaysWhyAndOnlyAProvenShadowIsRe
             L"・" + Sid(1004) + notRead + L"プロファイルのフォルダーが登録されていません）",
             L"・" + Sid(1005) + notRead +
                 L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：\\\\server\\share\\u）",
-            L"・" + Sid(1006) + L".bak" + notRead + L"プロファイル一覧の項目名がSIDではありません）",
             L"・" + Sid(1010) + notRead + L"UsrClass.dat までのパスにリンクがあるため、読みませんでした）",
             L"・" + Sid(1011) + notRead +
                 L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：C:u）"}),
         lines.NotRead);
-    EXPECT_TRUE(read[8].Read && !read[8].Loaded && read[8].Components.size() == 2)
+    const std::wstring signIn =
+        L"このユーザーにサインインしてもらい、サインインしている間にもう一度確認してください";
+    EXPECT_EQ(
+        (std::vector<std::wstring>{
+            L"・上記のユーザーのユーザー別の登録は確認できなかったため、判定に含まれていません。",
+            L"　" + Sid(1003) + L"：ＰＣを再起動してから、もう一度確認してください",
+            L"　" + Sid(1004) +
+                L"：プロファイル一覧の項目に不備があります。使われていないプロファイルなら削除してください",
+            L"　" + Sid(1005) + L"：" + signIn,
+            L"　" + Sid(1010) + L"：プロファイルのフォルダーにあるリンクを確かめてください",
+            L"　" + Sid(1011) + L"：" + signIn}),
+        lines.Advice);
+    EXPECT_TRUE(read[7].Read && !read[7].Loaded && read[7].Components.size() == 2)
         << "no classes file: no classes";
-    EXPECT_EQ(std::wstring(74, L'-') + L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → a\r\n" +
-                  lines.Control[0] + L"\r\n・lexgrid4b.dll → b\r\n" + lines.NotRead[0] +
-                  L"\r\n\r\n<< チェック判定 >>\r\nv",
-              cCheckReport::Report(L"a", L"b", {eVerdict::RepairNeeded, L"v", true},
-                                   {{lines.Control[0]}, {}, {lines.NotRead[0]}}));
-    // Removal: saved first, then removed; a key that no longer shadows, or one that cannot be saved, stays.
+    EXPECT_EQ(
+        std::wstring(74, L'-') + L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → a\r\n" + lines.Control[0] +
+            L"\r\n・lexgrid4b.dll → b\r\n" + lines.NotRead[0] +
+            L"\r\n・u\r\n\r\n<< チェック判定 >>\r\nv\r\n" + lines.Advice[0],
+        cCheckReport::Report(L"a", L"b", {eVerdict::RepairNeeded, L"v", true},
+                             {{lines.Control[0]}, {}, {lines.NotRead[0]}, {L"・u"}, {lines.Advice[0]}}));
+    // Without administrator rights only what is loaded and open to the runner is read.
+    users.Elevated = false;
+    users.Runner = Sid(1002);
+    const cUserScan unelevated = users.Read({control, lookup});
+    EXPECT_EQ(L"1|" + Sid(1009) + L"|管理者として実行していないため、読み取れません|" + Sid(1002),
+              std::to_wstring(unelevated.Users[0].Read) + L"|" + unelevated.Users[7].Sid + L"|" +
+                  unelevated.Users[7].Reason + L"|" + unelevated.Users[1].Sid)
+        << "the runner's own file is still read";
+    users.Elevated = true;
+    users.Runner = L"S-1-5-18";
+    const cUserScan asSystem = users.Read({control, lookup});
+    EXPECT_TRUE(asSystem.Skipped.size() == 2 && asSystem.Users[10].Sid == L"S-1-5-18" &&
+                asSystem.Users[10].Shadows(MapControl))
+        << "the runner's classes are read whoever runs the tool";
+    users.Runner.clear();
+    // Removal: saved first, then the whole class key removed; a key that no longer shadows, or one that
+    // cannot be saved, stays.
     const std::wstring backup = temp / L"b.reg";
     using R = cUserRegistrations::eRemoval;
     EXPECT_EQ(R::Failed, users.Remove(read[0], control, temp / L"no\\folder.reg").Outcome);
@@ -104,22 +186,32 @@ TEST(cUserRegistrationsTest, EveryProfileIsReadOrSaysWhyAndOnlyAProvenShadowIsRe
         << "signed out: in the file";
     users.Set(Sid(1007), MapControl, REG_SZ, control.Path); // now right: left alone
     WriteBytes(control.Path, "x");
-    EXPECT_EQ(R::NotShadowed, users.Remove(read[6], control, temp / L"b3.reg").Outcome);
+    EXPECT_EQ(R::NotShadowed, users.Remove(read[5], control, temp / L"b3.reg").Outcome);
     EXPECT_EQ(R::NotShadowed, users.Remove(read[1], lookup, temp / L"b4.reg").Outcome);
-    const std::vector<cUserReading> after = users.Read({control, lookup});
+    EXPECT_EQ(R::Removed, users.Remove(read[6], lookup, temp / L"b5.reg").Outcome)
+        << "a key without a server";
+    const std::vector<cUserReading> after = users.Read({control, lookup}).Users;
     const std::string bytes = ReadBytes(backup);
     EXPECT_EQ(L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\" + Sid(1001) +
+                  L"_Classes\\CLSID\\" + MapControl.ClassId + L"]\r\n\r\n[HKEY_USERS\\" + Sid(1001) +
                   L"_Classes\\CLSID\\" + MapControl.ClassId + L"\\InprocServer32]\r\n@=\"\"\r\n\r\n",
               std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
     const auto state = [&](size_t user, size_t c) {
         return static_cast<int>(after[user].Components[c].State);
     };
-    EXPECT_EQ((std::vector<int>{0, 0, 1, 1, 1}),
-              (std::vector<int>{state(0, 0), state(1, 0), state(1, 1), state(6, 0),
+    EXPECT_EQ((std::vector<int>{0, 0, 1, 1, 0, 1}),
+              (std::vector<int>{state(0, 0), state(1, 0), state(1, 1), state(5, 0), state(6, 1),
                                 static_cast<int>(cCheckReport::LinesOf(after).Control.size())}))
-        << "1001 and 1002 removed, 1002's lookup and 1007 left; 1008's shadow remains";
+        << "1001, 1002 and 1008's key removed, 1002's lookup and 1007 left; 1008's control shadow remains";
     EXPECT_FALSE(fs::exists(temp / L"b3.reg") || fs::exists(temp / L"b4.reg"))
         << "nothing saved, nothing removed";
+    // A classes file that stays loaded is said, with its name.
+    users.UnloadStatus = {{Sid(1002), ERROR_ACCESS_DENIED}};
+    const cUserScan stuck = users.Read({control, lookup});
+    ASSERT_EQ(1u, stuck.Unloads.size());
+    EXPECT_EQ(L"・HKEY_USERS\\" + Sid(1002) + L"_Classes の読み込みを解除できませんでした（" +
+                  SystemMessage(ERROR_ACCESS_DENIED) + L"）。ＰＣを再起動してください",
+              cCheckReport::UnloadLine(stuck.Unloads[0]));
 }
 
 TEST(cRegFileTest, ValuesAsTheRegistryEditorExportsThem)

@@ -15,10 +15,28 @@ struct cSeamedUsers : cUserRegistrations
     // A value under the user's classes, made with its key; nullopt makes the key without a value.
     void Set(const std::wstring& sid, const cComponent& c, DWORD type, const std::wstring& data) const
     {
-        ::RegSetKeyValueW(HKEY_CURRENT_USER, (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false)).c_str(),
+        ::RegSetKeyValueW(HKEY_CURRENT_USER,
+                          (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false) + L"\\InprocServer32").c_str(),
                           nullptr, type, data.c_str(),
                           static_cast<DWORD>(data.size() * 2 + (type == REG_SZ ? 2 : 0)));
     }
+    // A key below the user's class key (empty: the class key alone).
+    void SetKey(const std::wstring& sid, const cComponent& c, const std::wstring& below) const
+    {
+        cRegKey made;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER,
+                          (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false) + below).c_str(), 0, nullptr,
+                          0, KEY_WRITE, nullptr, made.Put(), nullptr);
+    }
+    std::map<std::wstring, LONG> UnloadStatus; // sid: the unload of its classes fails so
+    LONG Release(cUserClasses& classes) const override
+    {
+        for (const auto& [sid, status] : UnloadStatus)
+            if (classes.RegistryName.find(sid) != std::wstring::npos)
+                return classes.Root = cKey(), status;
+        return cUserRegistrations::Release(classes);
+    }
+    std::vector<cHiveMount::cLeftover> ClearLeftovers() const override { return {}; }
     std::vector<cProfileList::cProfile> Profiles() const override { return List; }
     cUserClasses Opened(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
     {
@@ -48,4 +66,8 @@ struct cSeamedUsers : cUserRegistrations
         return sid.ends_with(L"1001") ? L"PC\\佐藤" : L"";
     }
     bool IsWow64() const override { return false; }
+    std::wstring Runner; // none: only the list is read
+    std::wstring RunnerSid() const override { return Runner; }
+    bool Elevated = true;
+    bool IsElevated() const override { return Elevated; }
 };

@@ -97,6 +97,41 @@ cAtEnd DesktopAt(const std::wstring& folder)
         [=] { ::RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Desktop", old->first, old->second.data(), size); }};
 }
 
+bool IsWine()
+{
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+void PlaceClasses(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& keys)
+{
+    const auto escaped = [](const std::wstring& text) {
+        std::string out;
+        for (const wchar_t c : text)
+            out += c == L'\\' ? "\\\\" : c == L'"' ? "\\\"" : std::string(1, static_cast<char>(c));
+        return out;
+    };
+    std::string hive = "WINE REGISTRY Version 2\n\n";
+    for (const auto& [key, value] : keys)
+        hive += "[" + escaped(key) + "] 1796663598\n" +
+                (value.empty() ? "" : "@=\"" + escaped(value) + "\"\n") + "\n";
+    WriteBytes(folder + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat", hive);
+}
+
+cAtEnd AddProfile(const std::wstring& sid, const std::wstring& folder, DWORD state)
+{
+    const std::wstring key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;
+    cRegKey entry;
+    ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                      nullptr, entry.Put(), nullptr);
+    ::RegSetValueExW(entry.Get(), L"ProfileImagePath", 0, REG_EXPAND_SZ,
+                     reinterpret_cast<const BYTE*>(folder.c_str()),
+                     static_cast<DWORD>(folder.size() * 2 + 2));
+    ::RegSetValueExW(entry.Get(), L"State", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state),
+                     sizeof state);
+    return {[key] { ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_64KEY, 0); }};
+}
+
 void cTestPc::RegisterEdition(const std::wstring& keyPath, const std::wstring& iniPath)
 {
     const std::string data = Sjis(iniPath) + '\0';
@@ -148,7 +183,7 @@ std::wstring cTestPc::UserKey(const std::wstring& clsid)
 {
     BOOL wow64 = FALSE;
     ::IsWow64Process(::GetCurrentProcess(), &wow64);
-    return L"Software\\Classes\\" + cUserRegistrations::ClassKeyPath(clsid, wow64);
+    return L"Software\\Classes\\" + cUserRegistrations::ClassKeyPath(clsid, wow64) + L"\\InprocServer32";
 }
 
 void cTestPc::RegisterForUser(const std::wstring& clsid, const std::optional<std::wstring>& path)
@@ -156,7 +191,12 @@ void cTestPc::RegisterForUser(const std::wstring& clsid, const std::optional<std
     const std::wstring key = UserKey(clsid);
     if (!path)
     {
-        ::RegDeleteKeyExW(HKEY_CURRENT_USER, key.c_str(), KEY_WOW64_64KEY, 0);
+        // The whole class key: one left without its server still shadows the machine's.
+        const std::wstring classKey = key.substr(0, key.rfind(L'\\'));
+        cRegKey parent;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, classKey.substr(0, classKey.rfind(L'\\')).c_str(), 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, parent.Put()) == ERROR_SUCCESS)
+            ::RegDeleteTreeW(parent.Get(), classKey.substr(classKey.rfind(L'\\') + 1).c_str());
         return;
     }
     cRegKey created;

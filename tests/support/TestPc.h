@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -40,8 +41,15 @@ std::wstring WithoutStamps(std::wstring text, const SYSTEMTIME& since, const std
 // Runs `Undo` when it goes, whatever the test did.
 struct cAtEnd
 {
+    cAtEnd(std::function<void()> undo) : Undo(std::move(undo)) {}
+    cAtEnd(cAtEnd&& other) noexcept : Undo(std::exchange(other.Undo, nullptr)) {}
+    cAtEnd(const cAtEnd&) = delete;
+    ~cAtEnd()
+    {
+        if (Undo)
+            Undo();
+    }
     std::function<void()> Undo;
-    ~cAtEnd() { Undo(); }
 };
 
 // A fresh folder of the test's own under the temporary folder, removed with its contents.
@@ -62,6 +70,14 @@ private:
 
 // Points the user's Desktop folder setting at `folder`, made first, until the owner returned goes.
 [[nodiscard]] cAtEnd DesktopAt(const std::wstring& folder);
+
+// Whether the tests run under Wine, whose registry loads its own text format where Windows loads a hive.
+bool IsWine();
+// A classes file as Wine loads it (keys below the classes' root, each with its default value), written as the
+// profile `folder`'s UsrClass.dat.
+void PlaceClasses(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& keys);
+// A profile-list entry of the machine's, removed with the owner returned.
+[[nodiscard]] cAtEnd AddProfile(const std::wstring& sid, const std::wstring& folder, DWORD state = 0);
 
 // The map product's edition, component files, class registrations and log: cleared on a throwaway machine.
 class cTestPc

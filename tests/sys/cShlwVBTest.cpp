@@ -50,15 +50,22 @@ TEST(cPathFormTest, PathsComeBackWholeBeyondTheFirstBuffer)
     // the conversion must ask again with the size it is told (Wine builds it in 1,024 characters).
     const cTempFolder temp;
     std::wstring file = temp / L"";
+    std::vector<std::wstring> made;
+    const cAtEnd removed{[&] {
+        for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+            ::RemoveDirectoryW(folder->c_str());
+    }};
     while (file.size() < 400)
     {
         file += std::wstring(60, L'f') + L"\\";
-        ::CreateDirectoryW((L"\\\\?\\" + file).c_str(), nullptr);
+        made.push_back(L"\\\\?\\" + file);
+        ::CreateDirectoryW(made.back().c_str(), nullptr);
     }
     file += L"plotwing2.ocx";
-    const cHandle made(
+    const cAtEnd deleted{[&] { ::DeleteFileW((L"\\\\?\\" + file).c_str()); }};
+    const cHandle created(
         ::CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_TRUE(made.IsValid());
+    ASSERT_TRUE(created.IsValid());
     const std::wstring shortForm = cPathForm::Short(file);
     ASSERT_TRUE(shortForm.size() < MAX_PATH && file.size() > MAX_PATH) << shortForm;
     EXPECT_EQ(file + L"|", cPathForm::Long(shortForm) + L"|" + cPathForm::Long(file + L"x"));

@@ -1,0 +1,38 @@
+#include "sys/cRunner.h"
+#include "sys/cOwned.h"
+#include <sddl.h>
+#include <vector>
+
+bool cRunner::IsElevated()
+{
+    cHandle token;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()) &&
+           ::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated;
+}
+
+std::wstring cRunner::Sid()
+{
+    cHandle token;
+    DWORD size = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()))
+        return {};
+    ::GetTokenInformation(token.Get(), ::TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> user(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !::GetTokenInformation(token.Get(), ::TokenUser, user.data(), size, &size) ||
+        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+        return {};
+    const cLocalMemory owned(text);
+    return text;
+}
+
+ULONGLONG cRunner::StartTime(HANDLE process)
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!::GetProcessTimes(process, &created, &exited, &kernel, &user))
+        return 0;
+    return static_cast<ULONGLONG>(created.dwHighDateTime) << 32 | created.dwLowDateTime;
+}

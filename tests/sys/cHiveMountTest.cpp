@@ -1,0 +1,118 @@
+#include "sys/cHiveMount.h"
+#include "sys/cRunner.h"
+#include "sys/cThreadPrivileges.h"
+#include "sys/cUserClasses.h"
+#include "tests/support/TestPc.h"
+
+namespace
+{
+// Whether `token` (none: the thread's, else the process's) has the restore privilege enabled.
+bool RestoreEnabled(bool thread)
+{
+    cHandle token;
+    if (thread ? !::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, token.Put())
+               : !::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()))
+        return false;
+    PRIVILEGE_SET asked{1, PRIVILEGE_SET_ALL_NECESSARY, {{{0, 0}, 0}}};
+    ::LookupPrivilegeValueW(nullptr, SE_RESTORE_NAME, &asked.Privilege[0].Luid);
+    BOOL held = FALSE;
+    return ::PrivilegeCheck(token.Get(), &asked, &held) && held;
+}
+
+bool Mounted(const std::wstring& name)
+{
+    return cKey().Open(HKEY_USERS, name, KEY_READ) == ERROR_SUCCESS;
+}
+} // namespace
+
+TEST(cHiveMountTest, NamesTellTheRunThatMadeThemAndOnlyAnEndedRunsAreItsToClear)
+{
+    const cHiveMount::cOwner owner{4242, 0x01DD866E40BE657Cull};
+    EXPECT_EQ(L"plotwing2fix-4242-01DD866E40BE657C-7", cHiveMount::NameOf(owner.ProcessId, owner.Started, 7));
+    const auto parsed = cHiveMount::OwnerOf(L"plotwing2fix-4242-01DD866E40BE657C-7");
+    EXPECT_TRUE(parsed && parsed->ProcessId == 4242 && parsed->Started == owner.Started);
+    for (const wchar_t* name :
+         {L"S-1-5-21-1-2-3-1001_Classes", L"plotwing2fix-", L"plotwing2fix-4242-1-7",
+          L"plotwing2fix-x-01DD866E40BE657C-7", L"plotwing2fix-4242-01DD866E40BE657C-",
+          L"plotwing2fix-4242-01dd866e40be657c-7", L"plotwing2fix-99999999999-01DD866E40BE657C-7",
+          L"plotwing2fix-4242-01DD866E40BE657C-7-8", L".DEFAULT"})
+        EXPECT_FALSE(cHiveMount::OwnerOf(name)) << name;
+    using R = cHiveMount::eRun;
+    const std::tuple<DWORD, DWORD, ULONGLONG, R> rows[] = {
+        {ERROR_SUCCESS, STILL_ACTIVE, owner.Started, R::Alive},
+        {ERROR_SUCCESS, 0, owner.Started, R::Ended},                // ended, its handle still held somewhere
+        {ERROR_SUCCESS, STILL_ACTIVE, owner.Started + 1, R::Ended}, // another run under the same id
+        {ERROR_INVALID_PARAMETER, 0, 0, R::Ended},                  // no such process
+        {ERROR_ACCESS_DENIED, 0, 0, R::Alive}};                     // there, but not to be looked at
+    for (const auto& [opened, exitCode, started, run] : rows)
+        EXPECT_EQ(run, cHiveMount::RunOf(opened, exitCode, started, owner)) << opened << " " << exitCode;
+    // Any reparse point on the way is a link, whatever else its entry carries.
+    using S = cUserClasses::eStep;
+    const std::pair<DWORD, S> steps[] = {
+        {FILE_ATTRIBUTE_DIRECTORY, S::Directory},
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, S::Directory},
+        {FILE_ATTRIBUTE_ARCHIVE, S::File},
+        {FILE_ATTRIBUTE_REPARSE_POINT, S::Link},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY, S::Link},
+        {FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN |
+             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_OFFLINE,
+         S::Link}};
+    for (const auto& [attributes, step] : steps)
+        EXPECT_EQ(step, cUserClasses::StepOf(attributes)) << std::hex << attributes;
+}
+
+// Where Windows will not load a classes file for the tool alone (Wine's RegLoadAppKeyW gives no usable key),
+// it is loaded under a name of the tool's own with the privileges on the loading thread only, read, and
+// unloaded; what a run that ended left loaded is cleared first, a live run's left alone.
+TEST(cHiveMountTest, AFileWindowsWillNotLoadPrivatelyIsMountedReadAndUnloadedWithThePrivilegesOnTheThreadOnly)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    if (!IsWine())
+        GTEST_SKIP() << "the classes files here are in Wine's registry format";
+    const cTempFolder temp;
+    PlaceClasses(temp / L"u", {{L"CLSID\\{A}\\InprocServer32", L"C:\\x\\plotwing2.ocx"}});
+    ASSERT_FALSE(RestoreEnabled(false));
+    std::wstring name;
+    {
+        cUserClasses classes = cUserClasses::OpenFile(L"S-1-5-21-1-2-3-1001", temp / L"u", KEY_READ);
+        ASSERT_EQ(cUserClasses::eSource::FromFile, classes.Source) << classes.Status;
+        name = classes.Mount.Name();
+        EXPECT_EQ(0u, name.find(L"plotwing2fix-" + std::to_wstring(::GetCurrentProcessId()) + L"-"));
+        cKey server;
+        server.Open(classes.Root.Get(), L"CLSID\\{A}\\InprocServer32", KEY_READ);
+        EXPECT_EQ(L"C:\\x\\plotwing2.ocx|HKEY_USERS\\S-1-5-21-1-2-3-1001_Classes",
+                  server.Read().Text + L"|" + classes.RegistryName)
+            << "a backup names the hive as reg load of the user's file names it";
+        EXPECT_TRUE(Mounted(name));
+        EXPECT_FALSE(RestoreEnabled(false) || RestoreEnabled(true)) << "the privileges went with the load";
+        EXPECT_EQ(ERROR_SUCCESS, classes.Close());
+        EXPECT_FALSE(Mounted(name));
+    }
+    // Enabled for this thread alone, and the thread given back as it was.
+    {
+        const cThreadPrivileges privileges({SE_BACKUP_NAME, SE_RESTORE_NAME});
+        EXPECT_EQ(L"0|1|0", std::to_wstring(privileges.Status()) + L"|" +
+                                std::to_wstring(RestoreEnabled(true)) + L"|" +
+                                std::to_wstring(RestoreEnabled(false)));
+    }
+    cHandle none;
+    EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, none.Put()))
+        << "still impersonating";
+    // Left by runs: one that ended (an odd process id is never a real one) and this one.
+    const std::wstring ended = cHiveMount::NameOf(0x7FFFFFFF, 1, 1),
+                       alive = cHiveMount::NameOf(::GetCurrentProcessId(), cRunner::StartTime(), 99);
+    {
+        const cThreadPrivileges privileges({SE_BACKUP_NAME, SE_RESTORE_NAME});
+        for (const std::wstring& mount : {ended, alive})
+            ::RegLoadKeyW(HKEY_USERS, mount.c_str(),
+                          (temp / L"u\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat").c_str());
+    }
+    const cAtEnd unload{[&] {
+        const cThreadPrivileges privileges({SE_BACKUP_NAME, SE_RESTORE_NAME});
+        ::RegUnLoadKeyW(HKEY_USERS, alive.c_str());
+        ::RegUnLoadKeyW(HKEY_USERS, ended.c_str());
+    }};
+    ASSERT_TRUE(Mounted(ended) && Mounted(alive));
+    EXPECT_TRUE(cHiveMount::ClearLeftovers().empty());
+    EXPECT_EQ(L"0|1", std::to_wstring(Mounted(ended)) + L"|" + std::to_wstring(Mounted(alive)));
+}
