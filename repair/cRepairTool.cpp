@@ -2,6 +2,8 @@
 #include "repair/cBackup.h"
 #include "repair/cComponentLookup.h"
 #include "repair/cStartup.h"
+#include "repair/cWorkerWait.h"
+#include "sys/cAccount.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "log/mDebug.h"
 #include "sys/cApplication.h"
@@ -45,7 +47,7 @@ void cRepairTool::Finish()
     Logger().InfoOut(mDebug::IsDebugMode() ? L"-- Debug End --" : L"-- End --");
 }
 
-cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport)
+cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
 {
     cCheckOutcome outcome;
     try
@@ -67,7 +69,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport)
             readings.push_back({&component, std::exchange(m_lastRegisteredText, {}), std::move(longPath),
                                 expected, ePathState::Missing});
         }
-        cUserScan users = ReadUsers(*MakeUserRegistrations());
+        cUserScan users = ReadUsers(MakeUserRegistrations(), owner);
         ePathState effective[2] = {};
         for (size_t i = 0; i < readings.size(); ++i)
         {
@@ -121,10 +123,10 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
         if (catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
             const std::unique_ptr<cRegsvr32> regsvr32 = MakeRegsvr32(owner);
-            const std::unique_ptr<cUserRegistrations> userRegistrations = MakeUserRegistrations();
+            const std::shared_ptr<const cUserRegistrations> userRegistrations = MakeUserRegistrations();
             // Taken at the first change and kept to the last verification.
             std::unique_ptr<cRepairLock> lock;
-            cUserScan scan = ReadUsers(*userRegistrations);
+            cUserScan scan = ReadUsers(userRegistrations, owner);
             outcome.Unloads = std::move(scan.Unloads);
             const std::vector<cUserReading>& users = scan.Users;
             std::optional<cBackup> backup;
@@ -193,12 +195,35 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
     return outcome;
 }
 
-cUserScan cRepairTool::ReadUsers(const cUserRegistrations& users)
+cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner)
 {
     std::vector<cUserRegistrations::cExpected> expected;
     for (const auto& [component, path] : Components())
         expected.push_back({&component, path});
-    cUserScan scan = users.Read(expected);
+    // A hive load takes long on a real PC, and a shared one has hundreds of profiles: off the window's
+    // thread, bounded. What the thread holds it shares, so that a reading given up on ends without harm.
+    const auto read = std::make_shared<std::optional<cUserScan>>();
+    const auto thrown = std::make_shared<std::exception_ptr>();
+    const cModalWait::eWait waited = cWorkerWait::Run(
+        [users, expected, read, thrown] {
+            try
+            {
+                read->emplace(users->Read(expected));
+            }
+            catch (...)
+            {
+                *thrown = std::current_exception();
+            }
+        },
+        owner, UsersTimeoutMs);
+    if (waited != cModalWait::eWait::Signalled)
+        throw cAppError(ERROR_TIMEOUT,
+                        L"ユーザー別の登録を" + std::to_wstring(UsersTimeoutMs / 1000) +
+                            L"秒以内に読み終えられませんでした",
+                        L"cRepairTool");
+    if (*thrown)
+        std::rethrow_exception(*thrown);
+    cUserScan scan = std::move(**read);
     for (const cUserReading& user : scan.Users)
     {
         if (!user.Read)
@@ -269,7 +294,9 @@ std::unique_ptr<cRepairLock> cRepairTool::MakeLock(HWND owner)
 
 std::unique_ptr<cUserRegistrations> cRepairTool::MakeUserRegistrations() const
 {
-    return std::make_unique<cUserRegistrations>();
+    if (!m_accountNames)
+        m_accountNames = std::make_shared<cAccountNames>(&cAccount::NameOf);
+    return std::make_unique<cUserRegistrations>(m_accountNames);
 }
 
 cLogger& cRepairTool::Logger()

@@ -70,8 +70,9 @@ public:
     const std::wstring& LogPath() const noexcept { return m_logPath; }
 
     // The check: reads both registrations, decides, and adds the report to `box` (with `showReport`) and
-    // to the log. Catches and logs its own failures.
-    cCheckOutcome Check(cReportText& box, bool showReport);
+    // to the log. Every user is read off the calling thread, `owner` (when given) waiting modally meanwhile.
+    // Catches and logs its own failures.
+    cCheckOutcome Check(cReportText& box, bool showReport, HWND owner = nullptr);
     // The re-registration through regsvr32, one repair at a time on the PC; the section goes to `box` (with
     // `showReport`) and to the log. `owner`, when given, takes no input while regsvr32 runs. Catches and logs
     // its own failures.
@@ -101,6 +102,8 @@ protected:
     virtual std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const;
     // How long a repair waits for another one to end.
     virtual DWORD LockTimeoutMs() const { return cRegsvr32::DefaultTimeoutMs; }
+    // How long every user's reading may take before the check gives up on it.
+    static constexpr DWORD UsersTimeoutMs = 120000;
     // The repair lock, waited for; virtual so that tests can give it a mutex Wine cannot make.
     virtual std::unique_ptr<cRepairLock> MakeLock(HWND owner);
 
@@ -113,7 +116,7 @@ private:
     std::vector<Expected> Components() const;
     // Every user's own registrations of the two components; the log gets each shadow, each profile not read
     // and each classes file left loaded.
-    cUserScan ReadUsers(const cUserRegistrations& users);
+    cUserScan ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner);
     void LogUnload(const cUnloadFailure& failure);
     static bool IsShadowed(const std::vector<cUserReading>& users, const cComponent& component);
     // Saves the machine's class keys into a backup whose folder and moment later files share.
@@ -126,6 +129,8 @@ private:
     std::unique_ptr<cLogger> m_logger;
     std::unique_ptr<cSpecialFolder> m_specialFolder;
     std::unique_ptr<cFileSystemObject> m_fileSystem;
+    // The run's account-name lookups, with one deadline for all its readings.
+    mutable std::shared_ptr<cAccountNames> m_accountNames;
     std::wstring m_logPath;
     std::wstring m_expectedControlPath;
     std::wstring m_expectedLookupPath;

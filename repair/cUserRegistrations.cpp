@@ -7,14 +7,9 @@
 #include "sys/cRegFile.h"
 #include "sys/cRunner.h"
 #include "sys/Environment.h"
-#include <chrono>
 
 namespace
 {
-// A domain account's name comes from a domain controller; where none answers, each lookup waits for the
-// network's time-out. Past this budget the remaining users are shown by their SIDs.
-constexpr auto NameBudget = std::chrono::seconds(10);
-
 cUserReading Reading(const std::wstring& sid, const std::wstring& account, const std::wstring& folder)
 {
     cUserReading user;
@@ -95,6 +90,11 @@ const wchar_t* cUserRegistrations::SkipOf(const cProfileList::cProfile& profile)
     return profile.State & cProfileList::TemporaryProfile ? L"temporary-profile" : nullptr;
 }
 
+cUserRegistrations::cUserRegistrations(std::shared_ptr<cAccountNames> names)
+    : m_names(names ? std::move(names) : std::make_shared<cAccountNames>(&cAccount::NameOf))
+{
+}
+
 cUserScan cUserRegistrations::Read(const std::vector<cExpected>& expected) const
 {
     cUserScan scan;
@@ -106,31 +106,33 @@ cUserScan cUserRegistrations::Read(const std::vector<cExpected>& expected) const
     // The runner's own classes are read whoever runs the tool, SYSTEM too: regsvr32's writes land there as
     // well.
     const std::wstring runner = RunnerSid();
+    std::vector<cProfileList::cProfile> users;
     bool runnerListed = false;
-    const auto start = std::chrono::steady_clock::now();
-    const auto named = [&] { return std::chrono::steady_clock::now() - start < NameBudget; };
     for (const cProfileList::cProfile& profile : Profiles())
     {
         const bool isRunner = !runner.empty() && profile.Sid == runner;
         if (const wchar_t* skip = isRunner ? nullptr : SkipOf(profile))
-        {
             scan.Skipped.push_back({profile.Sid, skip});
-            continue;
-        }
-        runnerListed = runnerListed || isRunner;
-        scan.Users.push_back(ReadUser(profile, isRunner, expected, elevated, scan.Unloads, named()));
+        else
+            users.push_back(profile), runnerListed = runnerListed || isRunner;
     }
     if (!runner.empty() && !runnerListed)
-        scan.Users.insert(scan.Users.begin(),
-                          ReadUser({runner, {}, 0}, true, expected, elevated, scan.Unloads, named()));
+        users.insert(users.begin(), {runner, {}, 0});
+    std::vector<std::wstring> sids;
+    for (const cProfileList::cProfile& user : users)
+        sids.push_back(user.Sid);
+    const std::vector<std::wstring> accounts = AccountsOf(sids);
+    for (size_t i = 0; i < users.size(); ++i)
+        scan.Users.push_back(ReadUser(users[i], i < accounts.size() ? accounts[i] : L"",
+                                      users[i].Sid == runner, expected, elevated, scan.Unloads));
     return scan;
 }
 
-cUserReading cUserRegistrations::ReadUser(const cProfileList::cProfile& profile, bool runner,
-                                          const std::vector<cExpected>& expected, bool elevated,
-                                          std::vector<cUnloadFailure>& unloads, bool named) const
+cUserReading cUserRegistrations::ReadUser(const cProfileList::cProfile& profile, const std::wstring& account,
+                                          bool runner, const std::vector<cExpected>& expected, bool elevated,
+                                          std::vector<cUnloadFailure>& unloads) const
 {
-    cUserReading user = Reading(profile.Sid, named ? AccountOf(profile.Sid) : L"", profile.Folder);
+    cUserReading user = Reading(profile.Sid, account, profile.Folder);
     cUserClasses classes = Open(user, KEY_READ, elevated || runner);
     if (classes.Source == cUserClasses::eSource::Loaded || classes.Source == cUserClasses::eSource::FromFile)
         for (const cExpected& one : expected)
@@ -321,9 +323,9 @@ std::vector<cHiveMount::cLeftover> cUserRegistrations::ClearLeftovers() const
     return cHiveMount::ClearLeftovers();
 }
 
-std::wstring cUserRegistrations::AccountOf(const std::wstring& sid) const
+std::vector<std::wstring> cUserRegistrations::AccountsOf(const std::vector<std::wstring>& sids) const
 {
-    return cAccount::NameOf(sid);
+    return m_names->NamesOf(sids);
 }
 
 std::wstring cUserRegistrations::RunnerSid() const

@@ -1,5 +1,6 @@
 #pragma once
 #include "repair/cComponent.h"
+#include "sys/cAccountNames.h"
 #include "sys/cHiveMount.h"
 #include "sys/cKey.h"
 #include "sys/cProfileList.h"
@@ -118,7 +119,8 @@ public:
         std::optional<cUnloadFailure> Unload; // the classes file loaded for it stayed loaded
     };
 
-    cUserRegistrations() = default;
+    // `names`: the run's account-name lookups, shared by its readings; none: a lookup of this reading's own.
+    explicit cUserRegistrations(std::shared_ptr<cAccountNames> names = nullptr);
     virtual ~cUserRegistrations() = default;
     cUserRegistrations(const cUserRegistrations&) = delete;
     cUserRegistrations& operator=(const cUserRegistrations&) = delete;
@@ -152,18 +154,21 @@ protected:
     // Closes what the reading opened and unloads what it loaded: the unload's status.
     virtual LONG Release(cUserClasses& classes) const;
     virtual std::vector<cHiveMount::cLeftover> ClearLeftovers() const;
-    virtual std::wstring AccountOf(const std::wstring& sid) const;
+    // The account names of `sids`, in their order (empty where unknown), within the run's deadline.
+    virtual std::vector<std::wstring> AccountsOf(const std::vector<std::wstring>& sids) const;
     virtual std::wstring RunnerSid() const;
     virtual bool IsElevated() const;
     virtual bool IsWow64() const;
 
 private:
-    cUserReading ReadUser(const cProfileList::cProfile& profile, bool runner,
+    cUserReading ReadUser(const cProfileList::cProfile& profile, const std::wstring& account, bool runner,
                           const std::vector<cExpected>& expected, bool elevated,
-                          std::vector<cUnloadFailure>& unloads, bool named) const;
+                          std::vector<cUnloadFailure>& unloads) const;
     // The user's classes, or the reason they cannot be had; the reading's Loaded and RegistryName are set.
     cUserClasses Open(cUserReading& user, REGSAM access, bool mayLoad) const;
     cUserComponent ReadOne(const cKey& root, const cExpected& expected, cUserReading& user) const;
     // Closes `classes`; an unload that failed, as reported.
     std::optional<cUnloadFailure> Done(cUserClasses& classes) const;
+
+    std::shared_ptr<cAccountNames> m_names;
 };

@@ -226,6 +226,7 @@ void MainForm::Form_Load()
                                L"Zelvioを起動している場合は終了してください。\r\n"
                                L"再設定は管理者権限のあるユーザーで行ってください。");
     Command1_Click();
+    m_loaded = true;
 }
 
 void MainForm::Command1_Click()
@@ -260,9 +261,24 @@ bool MainForm::ForceTicked() const
 
 void MainForm::CheckComponent(bool ShowReport)
 {
-    const cCheckOutcome outcome = Check(m_reportBox, ShowReport);
+    // At start-up the window is not shown yet: the check runs before it is, as it always did. Later every
+    // user is read while the window answers, as during a repair.
+    if (!m_loaded)
+    {
+        const cCheckOutcome outcome = Check(m_reportBox, ShowReport);
+        if (!outcome.Failure)
+            ::EnableWindow(m_command2, outcome.ResetEnabled);
+        return;
+    }
+    m_busy = true;
+    const HCURSOR previous = ::SetCursor(WaitCursor());
+    const cCheckOutcome outcome = Check(m_reportBox, ShowReport, m_hwnd);
+    ::SetCursor(previous);
+    m_busy = false;
     if (!outcome.Failure)
         ::EnableWindow(m_command2, outcome.ResetEnabled);
+    if (m_closePending)
+        Close();
 }
 
 void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, UINT type)

@@ -69,7 +69,10 @@ private:
     cReportBox m_reportBox;
     bool m_quitOnClose = true;
     int m_dpi = 96;
-    // A re-registration is under way: the pointer shows it, and a request to close waits for its outcome.
+    // The check at start-up is over: later checks read every user while the window answers.
+    bool m_loaded = false;
+    // A re-registration or a check is under way: the pointer shows it, and a request to close waits for its
+    // outcome.
     bool m_busy = false;
     bool m_closePending = false;
     cOwned<FontTraits> m_font;

@@ -87,7 +87,7 @@ TEST(cLoggerTest, OnlyWhatCanSendTheWriteElsewhereIsRefusedAndAnOverlongPath)
     Logger(path, 0).InfoOut(L"planted");
     EXPECT_EQ("secret\r\n", ReadBytes(other));
     std::wstring log = temp / L"";
-    while (log.size() < 240)
+    while ((log + L"plwg2reg200.log").size() < MAX_PATH)
         log += L"d123456789\\";
     ASSERT_TRUE(fs::create_directories(log));
     Logger(log + L"plwg2reg200.log", 0).InfoOut(L"long");

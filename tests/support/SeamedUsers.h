@@ -61,9 +61,12 @@ struct cSeamedUsers : cUserRegistrations
         failed.Source = failed.Status ? cUserClasses::eSource::Failed : cUserClasses::eSource::NoFile;
         return failed;
     }
-    std::wstring AccountOf(const std::wstring& sid) const override
+    std::vector<std::wstring> AccountsOf(const std::vector<std::wstring>& sids) const override
     {
-        return sid.ends_with(L"1001") ? L"PC\\佐藤" : L"";
+        std::vector<std::wstring> names;
+        for (const std::wstring& sid : sids)
+            names.push_back(sid.ends_with(L"1001") ? L"PC\\佐藤" : L"");
+        return names;
     }
     bool IsWow64() const override { return false; }
     std::wstring Runner; // none: only the list is read

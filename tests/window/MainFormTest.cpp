@@ -4,7 +4,7 @@
 #include "sys/cPathForm.h"
 #include "sys/cComApartment.h"
 #include "sys/cScreenDC.h"
-#include "tests/support/TestPc.h"
+#include "tests/support/SeamedUsers.h"
 #include <oleacc.h>
 #include <thread>
 
@@ -37,6 +37,21 @@ struct cForm : MainForm
     std::unique_ptr<cRegsvr32> MakeRegsvr32(HWND owner) override
     {
         return std::make_unique<cRegsvr32>(owner, BoundMs);
+    }
+    // Every user's reading takes this long, as hive loads on a shared PC do.
+    DWORD SlowUsersMs = 0;
+    std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const override
+    {
+        struct cSlowUsers : cSeamedUsers
+        {
+            DWORD Ms = 0;
+            std::vector<cProfileList::cProfile> Profiles() const override { return ::Sleep(Ms), List; }
+        };
+        if (!SlowUsersMs)
+            return MainForm::MakeUserRegistrations();
+        auto users = std::make_unique<cSlowUsers>();
+        users->Ms = SlowUsersMs;
+        return users;
     }
     bool NoProgramFiles = false;
     std::wstring GetSpecialFolder(long folder) override
@@ -273,4 +288,43 @@ TEST_F(MainFormTest, FailedRegistrationsGiveTheirReasonsAndAHangingOneOnlyDefers
                   cTestPc::ProductFolder() + L"old\\plotwing2.ocx）\r\n・lexgrid4b.dll → " + Failed +
                   L"\r\nregsvr32.exe が30秒以内に終了しませんでした\r\n【INFO】-- End --\r\n|0",
               Log().substr(before.size()) + L"|" + std::to_wstring(m_form->Boxes.size()));
+}
+
+// Every user is read off the window's thread: the window answers meanwhile, takes no input, and a close sent
+// then comes after the report is in the box and the log.
+TEST_F(MainFormTest, EveryUserIsReadWhileTheWindowAnswersAndACloseMeanwhileComesAfterTheReport)
+{
+    cTestPc::InstallBoth(L"old\\");
+    Open();
+    const std::wstring shown = Report(), before = Log();
+    m_form->SlowUsersMs = 2500;
+    const HWND window = m_form->Hwnd();
+    long long slowest = 0;
+    bool closedEarly = true;
+    std::thread user([&] {
+        ::Sleep(300);
+        for (int i = 0; i < 10; ++i, ::Sleep(100))
+        {
+            const auto start = std::chrono::steady_clock::now();
+            DWORD_PTR answer = 0;
+            ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_BLOCK, 2000, &answer);
+            slowest = std::max<long long>(slowest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                       std::chrono::steady_clock::now() - start)
+                                                       .count());
+        }
+        ::PostMessageW(m_form->Command1(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        ::PostMessageW(m_form->Command1(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_BLOCK, 3000, nullptr);
+        closedEarly = !::IsWindow(window);
+    });
+    m_form->Command1_Click();
+    user.join();
+    EXPECT_LT(slowest, 500) << "the window's thread left a message unanswered";
+    EXPECT_TRUE(!closedEarly && !::IsWindow(window)) << "closed in the middle, or the close was lost";
+    EXPECT_EQ(L"【INFO】CLSID : " + std::wstring(MapControl.ClassId) + L" : " + cTestPc::ProductFolder() +
+                  L"old\\plotwing2.ocx\r\n【INFO】CLSID : " + LookupLibrary.ClassId + L" : " +
+                  cTestPc::ProductFolder() + L"old\\lexgrid4b.dll\r\n【INFO】" + shown +
+                  L"\r\n【INFO】-- End --\r\n",
+              Log().substr(before.size()))
+        << "one check, logged whole from the window's thread, and no second one from the click";
 }
