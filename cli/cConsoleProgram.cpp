@@ -192,7 +192,8 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
         m_err.Write(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。"
                     L"すべてのユーザーを確認するには、管理者として実行してください。\r\n");
     const std::unique_ptr<cRepairTool> tool = MakeTool();
-    tool->Start(LogPathFor(request));
+    cSecureFolder::cHeld logFolder;
+    tool->Start(LogPathFor(request, logFolder));
     if (!request.LogPath && tool->LogPath().empty())
         m_err.Write(
             L"デスクトップフォルダーが分からないため、ログは書きません（--log で場所を指定できます）。\r\n");
@@ -284,7 +285,8 @@ std::unique_ptr<cRepairTool> cConsoleProgram::MakeTool() const
     return std::make_unique<cRepairTool>();
 }
 
-std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& request) const
+std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& request,
+                                                        cSecureFolder::cHeld& held) const
 {
     if (!request.LogPath)
         return std::nullopt;
@@ -295,14 +297,17 @@ std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& reque
     const size_t folderEnd = path.find_last_of(L"\\/");
     if (path.size() > 3 && path[1] == L':' && folderEnd != std::wstring::npos && folderEnd > 2)
     {
-        const cSecureFolder::cResult folder = cSecureFolder::Ensure(path.substr(0, folderEnd));
+        // Every folder on the way, held for the run; one of the runner's own may be where the runner asked.
+        held = cSecureFolder::Ensure(path.substr(0, folderEnd), true);
+        const cSecureFolder::cResult& folder = held.Result;
         const wchar_t* refused =
             folder.Outcome == cSecureFolder::eOutcome::Link
                 ? L"ログフォルダーの途中にリンク（シンボリック リンク、ジャンクション、マウント "
                   L"ポイント）があるため、ログなしで続けます: "
             : folder.Outcome == cSecureFolder::eOutcome::Untrusted
-                ? L"ログフォルダーの所有者が SYSTEM、Administrators、実行中のユーザーのどれでもない"
-                  L"ため、ログなしで続けます: "
+                ? L"ログフォルダーまたはその途中のフォルダーの所有者が "
+                  L"SYSTEM、Administrators、TrustedInstaller、"
+                  L"実行中のユーザーのどれでもないため、ログなしで続けます: "
                 : nullptr;
         if (refused)
         {

@@ -2,6 +2,7 @@
 #include "repair/cRepairTool.h"
 #include "cli/cCommandLine.h"
 #include "cli/cConsoleStream.h"
+#include "sys/cSecureFolder.h"
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,7 +57,8 @@ private:
     };
     Result Work(cRepairTool& tool, const cCliRequest& request) const;
     // Where the log goes; a line on stderr when it goes nowhere.
-    std::optional<std::wstring> LogPathFor(const cCliRequest& request) const;
+    // `held`: the folders on the way, held until the run ends.
+    std::optional<std::wstring> LogPathFor(const cCliRequest& request, cSecureFolder::cHeld& held) const;
     void ReportFailure(const std::optional<cAppError>& failure) const;
     void ReportUnread(const cCheckOutcome& check) const;
     std::wstring Json(const cCliRequest& request, const Result& result) const;

@@ -21,41 +21,50 @@ std::wstring cBackup::FileName(const SYSTEMTIME& at, const std::wstring& what)
     return stamp + what + L".reg";
 }
 
-const std::wstring& cBackup::FolderRefusal()
+std::wstring cBackup::RefusalOf(const cSecureFolder::cResult& folder)
 {
-    if (m_folderChecked)
-        return m_folderRefusal;
-    m_folderChecked = true;
-    if (!cLocalPath::IsLocal(m_folder))
-        return m_folderRefusal = L"ProgramData フォルダーが分かりません";
-    const cSecureFolder::cResult folder = cSecureFolder::Ensure(m_folder);
     switch (folder.Outcome)
     {
     case cSecureFolder::eOutcome::Ready:
     case cSecureFolder::eOutcome::Created:
-        break;
+        return {};
     case cSecureFolder::eOutcome::Link:
-        m_folderRefusal = L"バックアップフォルダーの途中にリンクがあります：" + folder.At;
-        break;
+        return L"バックアップフォルダーの途中にリンクがあります：" + folder.At;
     case cSecureFolder::eOutcome::Untrusted:
-        m_folderRefusal =
-            L"バックアップフォルダーの所有者が SYSTEM でも Administrators でもありません：" + folder.At;
-        break;
+        return L"バックアップフォルダーまたはその途中のフォルダーの所有者が "
+               L"SYSTEM、Administrators、TrustedInstaller "
+               L"のどれでもありません：" +
+               folder.At;
+    case cSecureFolder::eOutcome::Swapped:
+        return L"確認したあとでバックアップフォルダーの途中のフォルダーが置き換えられました：" + folder.At;
     case cSecureFolder::eOutcome::Failed:
-        m_folderRefusal = SystemMessage(folder.Error) + L"：" + folder.At;
         break;
     }
-    return m_folderRefusal;
+    return SystemMessage(folder.Error) + L"：" + folder.At;
+}
+
+std::wstring cBackup::FolderRefusal()
+{
+    if (!m_folderChecked)
+    {
+        m_folderChecked = true;
+        if (!cLocalPath::IsLocal(m_folder))
+            m_held.Result = {cSecureFolder::eOutcome::Failed, m_folder, ERROR_BAD_PATHNAME};
+        else
+            // The tool's own folder: only SYSTEM, administrators or Windows may own any folder on its way.
+            m_held = cSecureFolder::Ensure(m_folder, false);
+    }
+    if (!cLocalPath::IsLocal(m_folder))
+        return L"ProgramData フォルダーが分かりません";
+    return RefusalOf(m_held.Verify());
 }
 
 cBackup::cSaved cBackup::Reserve(const std::wstring& what)
 {
     cSaved saved;
-    if (!FolderRefusal().empty())
-    {
-        saved.Reason = m_folderRefusal;
+    saved.Reason = FolderRefusal();
+    if (!saved.Reason.empty())
         return saved;
-    }
     // Two repairs in the same second, or a file someone left: the next free name.
     const std::wstring base = m_folder + L"\\" + FileName(m_at, what);
     for (int n = 1; n <= 99; ++n)

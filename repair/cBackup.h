@@ -1,5 +1,6 @@
 #pragma once
 #include "sys/cRegFile.h"
+#include "sys/cSecureFolder.h"
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -42,12 +43,13 @@ public:
     cSaved SaveMachine(const std::vector<std::wstring>& classIds);
 
 private:
-    // Why no file can be saved in the folder, empty when it is ready: checked, and made where missing, at
-    // the first file; what it came to serves the later ones.
-    const std::wstring& FolderRefusal();
+    // Why no file can be saved in the folder, empty when it is ready: checked, made where missing and held
+    // from the first file on, and looked at again before each.
+    std::wstring FolderRefusal();
+    static std::wstring RefusalOf(const cSecureFolder::cResult& folder);
 
     std::wstring m_folder;
     SYSTEMTIME m_at;
     bool m_folderChecked = false;
-    std::wstring m_folderRefusal;
+    cSecureFolder::cHeld m_held;
 };

@@ -1,11 +1,15 @@
 #include "sys/cSecureFolder.h"
-#include "sys/cOwned.h"
+#include "sys/TextCompare.h"
+#include "sys/cFileSystemObject.h"
 #include <aclapi.h>
 #include <sddl.h>
-#include <vector>
+#include <shlobj.h>
 
 namespace
 {
+// NT SERVICE\TrustedInstaller, which owns Windows' own folders; IsWellKnownSid has no name for it.
+constexpr const wchar_t* TrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
 // The running user's SID, as the token holds it.
 std::vector<BYTE> RunningUser()
 {
@@ -36,12 +40,11 @@ std::wstring SidText(PSID sid)
 
 DWORD Create(const std::wstring& folder, const std::wstring& sddl)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                                nullptr))
+    cLocalMemory descriptor;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                descriptor.Put(), nullptr))
         return ::GetLastError();
-    const cLocalMemory owned(descriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
     return ::CreateDirectoryW(folder.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
 }
 
@@ -50,18 +53,69 @@ DWORD Create(const std::wstring& folder, const std::wstring& sddl)
 // link so) or one that cannot be read counts as a link.
 bool IsLink(const std::wstring& folder)
 {
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
     WIN32_FIND_DATAW found{};
     const cOwned<FindTraits> find(::FindFirstFileW(folder.c_str(), &found));
     return !find || found.dwReserved0 == 0 || IsReparseTagNameSurrogate(found.dwReserved0);
 }
 
-// Opens the folder itself, never what a link there points to.
-cHandle OpenFolder(const std::wstring& folder)
+// The folder itself, never what a link there points to, shared with readers and writers but not with anyone
+// who would delete or rename it.
+cHandle Hold(const std::wstring& folder)
 {
     return cHandle(::CreateFileW(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                 nullptr));
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Whether two handles hold the same file or folder, as the file system numbers them.
+bool SameObject(HANDLE one, HANDLE other)
+{
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return ::GetFileInformationByHandle(one, &first) && ::GetFileInformationByHandle(other, &second) &&
+           cFileSystemObject::IsSameFile(first, second);
+}
+
+// The owner of what `handle` opened, owned with its descriptor.
+struct cOwner
+{
+    DWORD Status = ERROR_INVALID_HANDLE;
+    PSID Sid = nullptr;
+    cLocalMemory Descriptor{nullptr};
+};
+cOwner OwnerOfObject(HANDLE handle, SE_OBJECT_TYPE type)
+{
+    cOwner owner;
+    if (!handle || handle == INVALID_HANDLE_VALUE)
+        return owner;
+    owner.Status = ::GetSecurityInfo(handle, type, OWNER_SECURITY_INFORMATION, &owner.Sid, nullptr, nullptr,
+                                     nullptr, owner.Descriptor.Put());
+    if (owner.Status != ERROR_SUCCESS)
+        owner.Sid = nullptr;
+    return owner;
+}
+
+// Where the walk may start below the volume's root: ProgramData, when Windows owns it, since its default
+// access lets users make folders in it and everything below it must be checked.
+std::wstring TrustedStart(const std::wstring& folder)
+{
+    wchar_t programData[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, programData, CSIDL_COMMON_APPDATA, FALSE))
+        return {};
+    const std::wstring root = programData;
+    if (root.size() <= 3 || folder.size() < root.size() ||
+        !textcmp::Equal(folder.substr(0, root.size()), root) ||
+        (folder.size() > root.size() && folder[root.size()] != L'\\'))
+        return {};
+    const cHandle held = Hold(root);
+    const cOwner owner = OwnerOfObject(held.Get(), SE_FILE_OBJECT);
+    const cSecureFolder::eOwner kind = cSecureFolder::OwnerOf(owner.Sid, nullptr, nullptr);
+    return !IsLink(root) &&
+                   (kind == cSecureFolder::eOwner::System || kind == cSecureFolder::eOwner::TrustedInstaller)
+               ? root
+               : std::wstring();
 }
 } // namespace
 
@@ -73,12 +127,9 @@ std::wstring cSecureFolder::Security(const std::wstring& userSid)
 
 DWORD cSecureFolder::ReadOwnerTrust(HANDLE object, SE_OBJECT_TYPE type, PSID self, bool& trusted)
 {
-    PSID owner = nullptr;
-    cLocalMemory descriptor;
-    const DWORD status = ::GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                                           nullptr, descriptor.Put());
-    trusted = status == ERROR_SUCCESS && IsTrustedOwner(owner, self);
-    return status;
+    const cOwner owner = OwnerOfObject(object, type);
+    trusted = owner.Status == ERROR_SUCCESS && IsTrustedOwner(owner.Sid, self);
+    return owner.Status;
 }
 
 bool cSecureFolder::IsTrustedOwner(PSID owner, PSID self)
@@ -88,57 +139,109 @@ bool cSecureFolder::IsTrustedOwner(PSID owner, PSID self)
             ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || (self && ::EqualSid(owner, self)));
 }
 
-cSecureFolder::cResult cSecureFolder::Ensure(const std::wstring& folder)
+cSecureFolder::eOwner cSecureFolder::OwnerOf(PSID owner, PSID runner, PSID rootOwner)
 {
-    std::vector<BYTE> user = RunningUser();
-    cResult result;
+    if (!owner || !::IsValidSid(owner))
+        return eOwner::None;
+    if (::IsWellKnownSid(owner, WinLocalSystemSid))
+        return eOwner::System;
+    if (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid))
+        return eOwner::Administrators;
+    if (SidText(owner) == TrustedInstaller)
+        return eOwner::TrustedInstaller;
+    if (rootOwner && ::EqualSid(owner, rootOwner))
+        return eOwner::RootOwner;
+    return runner && ::EqualSid(owner, runner) ? eOwner::Runner : eOwner::Other;
+}
+
+cSecureFolder::eOutcome cSecureFolder::StepOf(bool link, eOwner owner, bool runnerTrusted)
+{
+    if (link)
+        return eOutcome::Link;
+    switch (owner)
+    {
+    case eOwner::System:
+    case eOwner::Administrators:
+    case eOwner::TrustedInstaller:
+    case eOwner::RootOwner:
+        return eOutcome::Ready;
+    case eOwner::Runner:
+        return runnerTrusted ? eOutcome::Ready : eOutcome::Untrusted;
+    case eOwner::Other:
+    case eOwner::None:
+        break;
+    }
+    return eOutcome::Untrusted;
+}
+
+cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runnerTrusted)
+{
+    cHeld held;
+    cResult& result = held.Result;
     if (folder.size() < 3 || folder[1] != L':' || folder[2] != L'\\')
     {
         result.Error = ERROR_BAD_PATHNAME;
-        return result;
+        return held;
     }
+    std::vector<BYTE> user = RunningUser();
+    const std::wstring volume = folder.substr(0, 3);
+    const cHandle rootHandle = Hold(volume);
+    const cOwner rootOwner = OwnerOfObject(rootHandle.Get(), SE_FILE_OBJECT);
+    const std::wstring start = TrustedStart(folder);
     bool created = false;
-    // Each folder from the drive's root down: checked where it is there, made where it is not.
-    for (size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1))
+    // Each folder below the trusted start: checked and held where it is there, made where it is not.
+    for (size_t end = folder.find(L'\\', start.empty() ? 3 : start.size() + 1);;
+         end = folder.find(L'\\', end + 1))
     {
         result.At = folder.substr(0, end == std::wstring::npos ? folder.size() : end);
-        if (result.At.size() > 3)
+        if (result.At.size() > 3 && result.At.size() > start.size())
         {
-            const DWORD attributes = ::GetFileAttributesW(result.At.c_str());
-            if (attributes == INVALID_FILE_ATTRIBUTES)
+            cHandle handle = Hold(result.At);
+            if (!handle)
             {
                 result.Error = ::GetLastError();
                 if (result.Error != ERROR_FILE_NOT_FOUND && result.Error != ERROR_PATH_NOT_FOUND)
-                    return result;
+                    return held;
                 // An administrator can make the Administrators group the owner; an unelevated user cannot.
                 result.Error = Create(result.At, Security({}));
                 if (result.Error == ERROR_INVALID_OWNER)
                     result.Error = Create(result.At, Security(SidText(SidOf(user))));
-                if (result.Error != ERROR_SUCCESS)
-                    return result;
+                if (result.Error != ERROR_SUCCESS || !(handle = Hold(result.At)))
+                {
+                    result.Error = result.Error ? result.Error : ::GetLastError();
+                    return held;
+                }
                 created = true;
             }
-            else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLink(result.At))
-            {
-                result.Outcome = eOutcome::Link;
-                return result;
-            }
-            else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            const DWORD attributes = ::GetFileAttributesW(result.At.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
             {
                 result.Error = ERROR_DIRECTORY;
-                return result;
+                return held;
             }
+            const cOwner owner = OwnerOfObject(handle.Get(), SE_FILE_OBJECT);
+            result.Outcome =
+                StepOf(IsLink(result.At), OwnerOf(owner.Sid, SidOf(user), rootOwner.Sid), runnerTrusted);
+            if (result.Outcome != eOutcome::Ready)
+                return held;
+            held.m_folders.push_back({result.At, std::move(handle)});
         }
         if (end == std::wstring::npos || end + 1 == folder.size())
             break;
     }
-    const cHandle handle = OpenFolder(folder);
-    bool trusted = false;
-    result.Error =
-        handle ? ReadOwnerTrust(handle.Get(), SE_FILE_OBJECT, SidOf(user), trusted) : ::GetLastError();
-    if (result.Error != ERROR_SUCCESS)
-        return result;
-    result.At = folder;
-    result.Outcome = !trusted ? eOutcome::Untrusted : created ? eOutcome::Created : eOutcome::Ready;
-    return result;
+    result = {created ? eOutcome::Created : eOutcome::Ready, folder, ERROR_SUCCESS};
+    return held;
+}
+
+cSecureFolder::cResult cSecureFolder::cHeld::Verify() const
+{
+    if (Result.Outcome != eOutcome::Ready && Result.Outcome != eOutcome::Created)
+        return Result;
+    for (const cFolder& folder : m_folders)
+    {
+        const cHandle now = Hold(folder.Path);
+        if (!now || !SameObject(folder.Handle.Get(), now.Get()) || IsLink(folder.Path))
+            return {eOutcome::Swapped, folder.Path, ERROR_SUCCESS};
+    }
+    return Result;
 }

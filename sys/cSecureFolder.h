@@ -1,20 +1,26 @@
 #pragma once
+#include "sys/cOwned.h"
 #include <windows.h>
 #include <accctrl.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 // A folder the tool writes into while it runs elevated or as SYSTEM (its backups, a log a deployment tool
-// asks for): made, where missing, so that only SYSTEM and administrators can write in it, and refused where a
-// user could have prepared it to send the tool's writes elsewhere.
+// asks for). Every folder from a trusted root down to it is checked, made where missing so that only SYSTEM
+// and administrators can write in it, and held from the check until the last file is written: a user who
+// could have prepared one of them, or could swap one for a link meanwhile, never sends the tool's writes
+// elsewhere.
 class cSecureFolder
 {
 public:
     enum class eOutcome
     {
-        Ready,     // it was there, no link on the way and its owner trusted
+        Ready,     // it was there, every folder on the way trusted
         Created,   // made now, with its missing parents
         Link,      // a symbolic link, junction or mount point on the way (a cloud folder is none): refused
-        Untrusted, // its owner is neither SYSTEM, the Administrators group nor the running user: refused
+        Untrusted, // a folder on the way is owned by someone the tool does not trust: refused
+        Swapped,   // a folder held since its check is no longer where it was
         Failed,    // it could not be made or inspected: Error says why
     };
     struct cResult
@@ -23,9 +29,43 @@ public:
         std::wstring At; // the folder on the way that decided it
         DWORD Error = ERROR_SUCCESS;
     };
+    // Who owns a folder, as far as trust goes.
+    enum class eOwner
+    {
+        System,
+        Administrators,
+        TrustedInstaller,
+        RootOwner, // whoever owns the volume's root, who controls the volume anyway
+        Runner,    // the account the tool runs as
+        Other,
+        None, // no owner could be read
+    };
 
-    // `folder`: a full local path (X:\...).
-    static cResult Ensure(const std::wstring& folder);
+    // The folders checked, each held open so that it can be neither renamed nor deleted while it is held.
+    class cHeld
+    {
+    public:
+        cResult Result;
+        // Whether each folder held is still the one at its path, no link put there: what a platform that lets
+        // a held folder be renamed would show.
+        cResult Verify() const;
+
+    private:
+        friend class cSecureFolder;
+        struct cFolder
+        {
+            std::wstring Path;
+            cHandle Handle;
+        };
+        std::vector<cFolder> m_folders;
+    };
+
+    // `folder`: a full local path (X:\...). `runnerTrusted`: a folder of the runner's own is trusted too (a
+    // log path the runner chose).
+    static cHeld Ensure(const std::wstring& folder, bool runnerTrusted);
+    static eOwner OwnerOf(PSID owner, PSID runner, PSID rootOwner);
+    // What one folder on the way comes to: Ready to go on, Link or Untrusted.
+    static eOutcome StepOf(bool link, eOwner owner, bool runnerTrusted);
     // Whether an owner is one the tool may trust: SYSTEM, the Administrators group or `self`.
     static bool IsTrustedOwner(PSID owner, PSID self);
     // The same of the owner of `object` (a file or a kernel object): the system's status of reading it, and
