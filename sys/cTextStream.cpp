@@ -1,51 +1,8 @@
 #include "sys/cTextStream.h"
+#include "sys/cAppendTurn.h"
 #include "sys/cAppError.h"
 #include "sys/StrConv.h"
 #include <algorithm>
-
-namespace
-{
-// Windows lands each write of an append-only handle at the end of the file at once; Wine seeks and writes,
-// so two of our programs logging at the same moment could write over each other. Our writers take turns
-// on one byte far beyond any data: readers of the log are never held up. Bounded: without the lock (a file
-// system that has none) the entry is written all the same.
-class cAppendTurn
-{
-public:
-    explicit cAppendTurn(HANDLE file) : m_file(file)
-    {
-        for (int tries = 0; tries < 2000 && !m_held; ++tries)
-        {
-            OVERLAPPED at = Region();
-            m_held = ::LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                                  &at) != FALSE;
-            if (!m_held && ::GetLastError() != ERROR_LOCK_VIOLATION)
-                return;
-            if (!m_held)
-                ::Sleep(1);
-        }
-    }
-    ~cAppendTurn()
-    {
-        OVERLAPPED at = Region();
-        if (m_held)
-            ::UnlockFileEx(m_file, 0, 1, 0, &at);
-    }
-    cAppendTurn(const cAppendTurn&) = delete;
-    cAppendTurn& operator=(const cAppendTurn&) = delete;
-
-private:
-    static OVERLAPPED Region()
-    {
-        OVERLAPPED at{};
-        at.Offset = 0xFFFFFFFF;
-        at.OffsetHigh = 0x7FFFFFFF;
-        return at;
-    }
-    HANDLE m_file;
-    bool m_held = false;
-};
-} // namespace
 
 void cTextStream::WriteLine(const std::wstring& text)
 {

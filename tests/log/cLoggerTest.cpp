@@ -1,4 +1,5 @@
 #include "log/cLogger.h"
+#include "sys/cAppendTurn.h"
 #include "sys/cFileSystemObject.h"
 #include "tests/support/TestPc.h"
 #include <thread>
@@ -110,6 +111,21 @@ TEST(cLoggerTest, ASymbolicLinkAtTheLogsPathIsNotWrittenThrough)
 // The window and the console program may log at the same moment: no entry is lost, none is split.
 TEST(cLoggerTest, TwoWritersAtOnceLoseNoEntryAndSplitNone)
 {
+    // One turn at a time: while one writer has it, another (its own handle, as another program's) does not.
+    {
+        const cTempFolder folder;
+        const auto open = [&] {
+            return cHandle(::CreateFileW((folder / L"turn.log").c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                                         nullptr));
+        };
+        const cHandle first = open(), second = open();
+        std::optional<cAppendTurn> mine(std::in_place, first.Get());
+        EXPECT_EQ(L"1|0", std::to_wstring(mine->Held()) + L"|" +
+                              std::to_wstring(cAppendTurn(second.Get(), 5).Held()));
+        mine.reset();
+        EXPECT_TRUE(cAppendTurn(second.Get(), 5).Held()) << "given back";
+    }
     const cTempFolder temp;
     const std::wstring path = temp / L"both.log";
     const SYSTEMTIME since = LocalNow();

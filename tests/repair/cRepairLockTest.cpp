@@ -2,6 +2,7 @@
 #include "tests/support/TestPc.h"
 #include <aclapi.h>
 #include <sddl.h>
+#include <thread>
 
 // One rule for the window and the console program, a SYSTEM run and an administrator's: a mutex they cannot
 // trust, open or have is no lock, and only a held one lets a repair start.
@@ -32,4 +33,90 @@ TEST(cRepairLockTest, OneRuleForEveryCallerAndAMutexOnlySystemAndAdministratorsM
         descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &sddl, nullptr);
     EXPECT_EQ(L"O:BAD:P(A;;0x120001;;;SY)(A;;0x120001;;;BA)", std::wstring(sddl ? sddl : L"(none)"));
     ::LocalFree(sddl), ::LocalFree(descriptor);
+}
+
+namespace
+{
+// The access a handle was given, as the kernel keeps it.
+ACCESS_MASK Granted(HANDLE handle)
+{
+    struct
+    {
+        ULONG Attributes;
+        ACCESS_MASK GrantedAccess;
+        ULONG Rest[20];
+    } basic{};
+    using Query = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    ULONG length = 0;
+    return query && query(handle, 0, &basic, sizeof basic, &length) == 0 ? basic.GrantedAccess : 0;
+}
+
+// The lock's steps one at a time: what it opens, and whom it trusts.
+struct cProbeLock : cRepairLock
+{
+    cProbeLock() : cRepairLock(nullptr) {}
+    using cRepairLock::IsOwnerTrusted;
+    ACCESS_MASK Asked = 0;
+    eOpened Open(cHandle& mutex) override
+    {
+        const eOpened opened = cRepairLock::Open(mutex);
+        Asked = Granted(mutex.Get());
+        return opened;
+    }
+    void Take() { Acquire(nullptr, 0); }
+};
+
+HANDLE MutexOwnedBy(const wchar_t* owner, const wchar_t* name = nullptr)
+{
+    cLocalMemory descriptor(nullptr);
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        (L"O:" + std::wstring(owner) + L"D:P(A;;GA;;;WD)").c_str(), SDDL_REVISION_1, descriptor.Put(),
+        nullptr);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+    return ::CreateMutexExW(&attributes, name, 0, MUTEX_ALL_ACCESS);
+}
+} // namespace
+
+// The rule's own steps: a lock whose owner reads back as anyone else is not trusted; it is opened with the
+// rule's three rights only (Windows refuses administrators more, its DACL granting no more); and a repair
+// already waiting when the holder finishes gets it at once, while the holder's thread lives on.
+TEST(cRepairLockTest, OnlyATrustedOwnersLockWithTheRulesRightsAndAWaiterGetsItTheMomentItIsReleased)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    {
+        cProbeLock probe;
+        std::wstring trust;
+        for (const wchar_t* owner : {L"SY", L"BA", L"BU", L"WD"})
+            trust += (probe.IsOwnerTrusted(cHandle(MutexOwnedBy(owner)).Get()) ? L"1" : L"0");
+        EXPECT_EQ(L"1100", trust);
+        // There already, as another repair left it: opened, not made.
+        const cHandle existing(MutexOwnedBy(L"BA", cRepairLock::Name));
+        probe.Take();
+        EXPECT_TRUE(probe.State() == cRepairLock::eState::Held && probe.Asked == cRepairLock::Access &&
+                    cRepairLock::Access == (SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL))
+            << std::hex << probe.Asked;
+    }
+    const cHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        held(::CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        quit(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread holder([&] {
+        {
+            const cRepairLock lock(nullptr, 5000);
+            ::SetEvent(held.Get());
+            ::WaitForSingleObject(release.Get(), 10000);
+        }
+        ::WaitForSingleObject(quit.Get(), 20000); // the holder's thread lives on, as a window's does
+    });
+    const cAtEnd join{[&] { ::SetEvent(release.Get()), ::SetEvent(quit.Get()), holder.join(); }};
+    ::WaitForSingleObject(held.Get(), 10000);
+    cRepairLock::eState waited = cRepairLock::eState::Unavailable;
+    std::thread waiter([&] { waited = cRepairLock(nullptr, 8000).State(); });
+    ::Sleep(300);
+    const auto released = std::chrono::steady_clock::now();
+    ::SetEvent(release.Get());
+    waiter.join();
+    EXPECT_EQ(cRepairLock::eState::Held, waited);
+    EXPECT_LT(std::chrono::steady_clock::now() - released, std::chrono::seconds(2));
 }

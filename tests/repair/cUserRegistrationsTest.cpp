@@ -1,5 +1,6 @@
 #include "repair/cCheckReport.h"
 #include "sys/cAppError.h"
+#include "repair/cBackup.h"
 #include "sys/cRegFile.h"
 #include "tests/support/SeamedUsers.h"
 
@@ -238,4 +239,35 @@ TEST(cRegFileTest, ValuesAsTheRegistryEditorExportsThem)
     for (size_t from = 0, to; (to = wrapped.find(L"\r\n", from)) != std::wstring::npos; from = to + 2)
         EXPECT_TRUE(to - from <= 80 && wrapped[to - 1] == L'\\' && wrapped.substr(to + 2, 2) == L"  ")
             << wrapped;
+}
+
+// A profile folder stored with a variable is expanded exactly; the machine's class keys are saved from both
+// views, each named where it physically is, whatever view the tool's own build has.
+TEST(cProfileListTest, AFolderWithAVariableIsExpandedExactlyAndTheMachinesKeysAreSavedFromBothViews)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTestPc pc;
+    const cAtEnd listed = AddProfile(Sid(1020), L"%SystemDrive%\\Users\\p2f-x", 0x804),
+                 unknown = AddProfile(Sid(1021), L"%P2F_NO_SUCH_VARIABLE%\\u");
+    wchar_t drive[8] = {};
+    ::GetEnvironmentVariableW(L"SystemDrive", drive, 8);
+    std::wstring folders;
+    for (const cProfileList::cProfile& profile : cProfileList::Read())
+        if (profile.Sid == Sid(1020) || profile.Sid == Sid(1021))
+            folders += profile.Folder + L"|" + std::to_wstring(profile.State) + L"|";
+    EXPECT_EQ(std::wstring(drive) + L"\\Users\\p2f-x|2052|%P2F_NO_SUCH_VARIABLE%\\u|0|", folders);
+    cTestPc::InstallBoth(L"common\\");
+    cRegFile file;
+    std::wstring failed;
+    ASSERT_EQ(ERROR_SUCCESS, cBackup::MachineKeys({MapControl.ClassId}, file, failed)) << failed;
+    BOOL wow64 = FALSE;
+    ::IsWow64Process(::GetCurrentProcess(), &wow64);
+    const std::wstring ours = L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\" +
+                              std::wstring(wow64 ? L"Wow6432Node\\" : L"") + L"CLSID\\" + MapControl.ClassId +
+                              L"\\InprocServer32]\r\n@=",
+                       other =
+                           wow64 ? L"SOFTWARE\\Classes\\CLSID\\" : L"SOFTWARE\\Classes\\Wow6432Node\\CLSID\\";
+    EXPECT_TRUE(file.Text().find(ours) != std::wstring::npos &&
+                file.Text().find(other + MapControl.ClassId) == std::wstring::npos)
+        << file.Text();
 }

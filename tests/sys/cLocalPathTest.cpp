@@ -19,6 +19,7 @@ TEST(cLocalPathTest, OnlyAPlainDriveLetterPathOnALocalDriveIsLocal)
         {L"C:x.ocx", K::Relative}, {L"C:", K::Relative}, {L"%ProgramFiles%\\x.ocx", K::Relative}, {L"1:\\x", K::Relative},
         {L"C:\\x\\LPT1.ocx", K::Device}, {L"C:\\NUL", K::Device}, {L"C:\\x\\com9 .txt", K::Device},
         {L"C:\\con\\x.ocx", K::Device}, {L"C:\\x\\CONOUT$", K::Device}, {L"C:\\x\\COM\u00B9", K::Device},
+        {L"C:\\x\\LPT1:x.ocx", K::Device}, {L"C:\\x\\nul:$DATA", K::Device},
         {L"C:\\x\\*.ocx", K::Invalid}, {L"C:\\x?.ocx", K::Invalid}, {L"C:\\x\n.ocx", K::Invalid}, {L"C:\\\"x\"", K::Invalid},
         {L"", K::Empty}};
     // clang-format on
