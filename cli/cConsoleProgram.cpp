@@ -34,7 +34,32 @@ const wchar_t* StateName(ePathState state)
 {
     return state == ePathState::Correct      ? L"correct"
            : state == ePathState::Repairable ? L"repairable"
+           : state == ePathState::Unloadable ? L"unloadable"
                                              : L"missing";
+}
+
+// What the map's process can make of the expected file: null when it is not there.
+void WriteImage(cJsonWriter& json, const std::optional<cImageCheck::cJudgement>& image)
+{
+    json.Key(L"image");
+    if (!image)
+    {
+        json.Null();
+        return;
+    }
+    json.BeginObject();
+    json.Key(L"machine");
+    image->Kind == cImageCheck::eImage::Unreadable ? json.Null()
+                                                   : json.String(cImageCheck::MachineName(image->Machine));
+    json.Key(L"loadable").Bool(image->Kind == cImageCheck::eImage::Loadable);
+    json.Key(L"reason");
+    image->Kind == cImageCheck::eImage::Loadable ? json.Null()
+                                                 : json.String(cImageCheck::TokenOf(image->Kind));
+    json.Key(L"missing").BeginArray();
+    for (const std::wstring& name : image->Missing)
+        json.String(name);
+    json.EndArray();
+    json.EndObject();
 }
 
 // A local file's version, or null: a server, a device or an NT path is never asked.
@@ -137,6 +162,7 @@ void WriteCheck(cJsonWriter& json, const cCheckOutcome& check,
         // The long form names a local file only, never the server a registration may name.
         Version(json.Key(L"registeredVersion"), reading.LongPath);
         Version(json.Key(L"expectedVersion"), reading.Expected);
+        WriteImage(json, reading.Image);
         json.EndObject();
     }
     json.EndArray();

@@ -33,6 +33,15 @@ ePathState cCheckReport::EffectiveState(ePathState state, bool shadowed)
     return state == ePathState::Correct && shadowed ? ePathState::Repairable : state;
 }
 
+ePathState cCheckReport::LoadableState(ePathState state, cImageCheck::eImage image)
+{
+    using I = cImageCheck::eImage;
+    if (image == I::NotAnImage || image == I::Truncated || image == I::Damaged || image == I::NotADll ||
+        image == I::WrongMachine)
+        return ePathState::Unloadable;
+    return image == I::MissingDependency && state == ePathState::Repairable ? ePathState::Unloadable : state;
+}
+
 cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& users,
                                               const std::vector<cUnloadFailure>& unloads)
 {

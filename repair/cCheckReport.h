@@ -1,4 +1,5 @@
 #pragma once
+#include "repair/cImageCheck.h"
 #include "repair/cUserRegistrations.h"
 #include <functional>
 #include <string>
@@ -11,6 +12,8 @@ enum class ePathState : short
     Correct = 0,    // the registered path is the expected one
     Repairable = 1, // it is missing or differs, and the expected file is there to register
     Missing = -1,   // it is missing or differs, and the expected file is not there
+    Unloadable =
+        -2, // the expected file is there but cannot be loaded (or, needing registration, lacks a DLL)
 };
 
 // What a check concluded: the verdict of an installed edition, or why there is none.
@@ -48,6 +51,9 @@ public:
     // A component the runner finds registered where it belongs is still to be re-set for the users whose own
     // key shadows it.
     static ePathState EffectiveState(ePathState state, bool shadowed);
+    // A file the map's process cannot load ranks as a missing one; so does one needing registration whose
+    // DLLs are not all found, since regsvr32 could not load it either.
+    static ePathState LoadableState(ePathState state, cImageCheck::eImage image);
 
     // What users' own registrations add to the report: under each component a line per user whose key
     // shadows it; after both a line per profile that could not be read and per classes file left loaded;

@@ -62,6 +62,9 @@ std::wstring cRegsvr32::SystemFolder() const
 
 std::optional<HANDLE> cRegsvr32::Start(const std::wstring& program, const std::wstring& parameter)
 {
+    // The loader looks in the current folder for a DLL found nowhere else: regsvr32 must not inherit the
+    // tool's (often a downloads folder, where a planted DLL would run elevated).
+    m_launcher.WorkingFolder(SystemFolder());
     if (m_launcher.Execute(m_owner, 2, program, parameter, 1, 1100))
         return std::nullopt;
     return m_launcher.ProcessHandle();

@@ -6,8 +6,13 @@ const wchar_t* const ChangeSucceeded = L"レジストリ参照位置変更に成
 const wchar_t* const ChangeFailed = L"レジストリ参照位置変更に失敗しました。";
 } // namespace
 
-eRegistrationChoice cRepairReport::Choose(ePathState state, bool expectedPresent, bool forced)
+eRegistrationChoice cRepairReport::Choose(ePathState state, bool expectedPresent, bool forced,
+                                          cImageCheck::eImage image)
 {
+    if (image == cImageCheck::eImage::MissingDependency)
+        return expectedPresent && forced ? eRegistrationChoice::Register : eRegistrationChoice::Skip;
+    if (cCheckReport::LoadableState(ePathState::Correct, image) == ePathState::Unloadable)
+        return eRegistrationChoice::Skip;
     return state == ePathState::Repairable || (expectedPresent && forced) ? eRegistrationChoice::Register
                                                                           : eRegistrationChoice::Skip;
 }

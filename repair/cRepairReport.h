@@ -19,8 +19,10 @@ class cRepairReport
 {
 public:
     // A component is registered when its registration can be repaired, or when the force box is ticked
-    // and its file is there: regsvr32 is never asked to register a missing file.
-    static eRegistrationChoice Choose(ePathState state, bool expectedPresent, bool forced);
+    // and its file is there: regsvr32 is never asked to register a missing file, nor one that cannot be
+    // loaded, and one lacking a DLL only when forced.
+    static eRegistrationChoice Choose(ePathState state, bool expectedPresent, bool forced,
+                                      cImageCheck::eImage image = cImageCheck::eImage::Loadable);
 
     // Starts the section below the report box's current text.
     explicit cRepairReport(const std::wstring& reportBoxText);

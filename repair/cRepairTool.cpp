@@ -67,23 +67,35 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
         {
             std::wstring longPath = GetRegisteredPath(component.ClassId);
             readings.push_back({&component, std::exchange(m_lastRegisteredText, {}), std::move(longPath),
-                                expected, ePathState::Missing});
+                                expected, ePathState::Missing, std::nullopt});
         }
         cUserScan users = ReadUsers(MakeUserRegistrations(), owner);
         ePathState effective[2] = {};
+        // Every user read, and every file there judged: only then can a PC be set up.
+        bool everythingSeen = std::all_of(users.Users.begin(), users.Users.end(),
+                                          [](const cUserReading& user) { return user.Read; });
+        cCheckReport::UserLines lines = cCheckReport::LinesOf(users.Users, users.Unloads);
         for (size_t i = 0; i < readings.size(); ++i)
         {
             cComponentReading& reading = readings[i];
             reading.State = static_cast<ePathState>(ComparePath(reading.LongPath, reading.Expected));
             effective[i] =
                 cCheckReport::EffectiveState(reading.State, IsShadowed(users.Users, *reading.Component));
+            reading.Image = JudgeImage(*reading.Component, reading.Expected);
+            if (!reading.Image)
+                continue;
+            reading.State = cCheckReport::LoadableState(reading.State, reading.Image->Kind);
+            effective[i] = cCheckReport::LoadableState(effective[i], reading.Image->Kind);
+            everythingSeen = everythingSeen && reading.Image->Kind != cImageCheck::eImage::Unreadable;
+            std::vector<std::wstring>& below = i == 0 ? lines.Control : lines.Lookup;
+            if (reading.Image->Kind != cImageCheck::eImage::Loadable)
+                below.insert(below.begin(),
+                             cImageCheck::LineOf(*reading.Image, effective[i] == ePathState::Correct));
         }
-        const bool everyUserRead = std::all_of(users.Users.begin(), users.Users.end(),
-                                               [](const cUserReading& user) { return user.Read; });
         const cCheckReport::Verdict verdict =
-            cCheckReport::VerdictOf(effective[0], effective[1], everyUserRead);
-        const std::wstring report = cCheckReport::Report(readings[0].LongPath, readings[1].LongPath, verdict,
-                                                         cCheckReport::LinesOf(users.Users, users.Unloads));
+            cCheckReport::VerdictOf(effective[0], effective[1], everythingSeen);
+        const std::wstring report =
+            cCheckReport::Report(readings[0].LongPath, readings[1].LongPath, verdict, lines);
         if (showReport)
             box.Append(report);
         if (verdict.Kind == eVerdict::Unverified)
@@ -134,10 +146,14 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
             // other's.
             for (const auto& [component, expected] : Components())
             {
-                const ePathState state = cCheckReport::EffectiveState(
-                    static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected)),
-                    IsShadowed(users, component));
-                if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced) !=
+                const std::optional<cImageCheck::cJudgement> image = JudgeImage(component, expected);
+                const cImageCheck::eImage loads = image ? image->Kind : cImageCheck::eImage::Loadable;
+                const ePathState state = cCheckReport::LoadableState(
+                    cCheckReport::EffectiveState(
+                        static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected)),
+                        IsShadowed(users, component)),
+                    loads);
+                if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced, loads) !=
                     eRegistrationChoice::Register)
                     continue;
                 if (!lock)
@@ -170,7 +186,12 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                             outcome.Backups.push_back(file.Path);
                         section.AddRemoval(component, user, removal, file.Path);
                     }
-                section.Add(component, regsvr32->Register(expected, component.ClassId));
+                cRegistrationOutcome registered = regsvr32->Register(expected, component.ClassId);
+                // Forced onto a file lacking a DLL: what regsvr32 could not load is named.
+                if (registered.Result == cRegistrationOutcome::eResult::Failed && image &&
+                    image->Kind == cImageCheck::eImage::MissingDependency)
+                    registered.Reason += cImageCheck::LineOf(*image, false);
+                section.Add(component, registered);
             }
             for (const cUnloadFailure& failure : outcome.Unloads)
                 section.AddLine(cCheckReport::UnloadLine(failure));
@@ -285,6 +306,29 @@ cBackup cRepairTool::SaveMachine(std::vector<std::wstring>& backups)
     else
         Logger().InfoOut(L"Backup : 再設定前のレジストリを保存できませんでした（" + saved.Reason + L"）");
     return backup;
+}
+
+std::optional<cImageCheck::cJudgement> cRepairTool::JudgeImage(const cComponent& component,
+                                                               const std::wstring& expected)
+{
+    if (!FileSystem().FileExists(expected))
+        return std::nullopt;
+    cImageCheck::cJudgement judgement = MakeImageCheck()->Judge(expected);
+    if (judgement.Kind != cImageCheck::eImage::Loadable)
+    {
+        std::wstring detail = cImageCheck::TokenOf(judgement.Kind);
+        if (judgement.Kind == cImageCheck::eImage::WrongMachine)
+            detail += std::wstring(L" ") + cImageCheck::MachineName(judgement.Machine);
+        for (const std::wstring& name : judgement.Missing)
+            detail += L" " + cCheckReport::Shown(name);
+        Logger().InfoOut(L"Image : " + std::wstring(component.Name) + L" : " + detail);
+    }
+    return judgement;
+}
+
+std::unique_ptr<cImageCheck> cRepairTool::MakeImageCheck() const
+{
+    return std::make_unique<cImageCheck>();
 }
 
 std::unique_ptr<cRepairLock> cRepairTool::MakeLock(HWND owner)

@@ -2,6 +2,7 @@
 #include "repair/cBackup.h"
 #include "repair/cCheckReport.h"
 #include "repair/cComponent.h"
+#include "repair/cImageCheck.h"
 #include "repair/cRegsvr32.h"
 #include "repair/cRepairLock.h"
 #include "repair/cRepairReport.h"
@@ -24,6 +25,7 @@ struct cComponentReading
     std::wstring LongPath;   // its long form: empty when it names no local file
     std::wstring Expected;
     ePathState State;
+    std::optional<cImageCheck::cJudgement> Image; // the expected file's, when it is there
 };
 
 // What one check came to.
@@ -106,6 +108,8 @@ protected:
     static constexpr DWORD UsersTimeoutMs = 120000;
     // The repair lock, waited for; virtual so that tests can give it a mutex Wine cannot make.
     virtual std::unique_ptr<cRepairLock> MakeLock(HWND owner);
+    // Judges whether the map's process can load a file; virtual so that tests can give answers of their own.
+    virtual std::unique_ptr<cImageCheck> MakeImageCheck() const;
 
 private:
     struct Expected
@@ -119,6 +123,9 @@ private:
     cUserScan ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner);
     void LogUnload(const cUnloadFailure& failure);
     static bool IsShadowed(const std::vector<cUserReading>& users, const cComponent& component);
+    // The expected file's judgement when it is there, with its log entry when it cannot be loaded.
+    std::optional<cImageCheck::cJudgement> JudgeImage(const cComponent& component,
+                                                      const std::wstring& expected);
     // Saves the machine's class keys into a backup whose folder and moment later files share.
     cBackup SaveMachine(std::vector<std::wstring>& backups);
     // Logs the failure being handled as the procedure's warning, with its error block, and returns it.

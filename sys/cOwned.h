@@ -101,3 +101,12 @@ struct LocalTraits
 using cHandle = cOwned<KernelTraits>;
 using cRegKey = cOwned<KeyTraits>;
 using cLocalMemory = cOwned<LocalTraits>;
+
+// A view of a file mapping (MapViewOfFile).
+struct ViewTraits
+{
+    using Handle = const void*;
+    static const void* Invalid() noexcept { return nullptr; }
+    static bool IsValid(const void* view) noexcept { return view != nullptr; }
+    static void Close(const void* view) noexcept { ::UnmapViewOfFile(view); }
+};

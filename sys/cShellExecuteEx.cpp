@@ -16,9 +16,8 @@ struct ShellResult
 };
 
 ShellResult CallShell(const cShellExecuteEx::Launch& launch, ULONG mask, const std::string& verb,
-                      const std::string& file, const std::string& parameters)
+                      const std::string& file, const std::string& parameters, const std::string& folder)
 {
-    static const char noFolder[] = "";
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof info;
     info.fMask = mask;
@@ -26,7 +25,7 @@ ShellResult CallShell(const cShellExecuteEx::Launch& launch, ULONG mask, const s
     info.lpVerb = verb.c_str();
     info.lpFile = file.c_str();
     info.lpParameters = parameters.c_str();
-    info.lpDirectory = noFolder;
+    info.lpDirectory = folder.c_str();
     info.nShow = static_cast<int>(launch.show);
     const bool launched = ::ShellExecuteExA(&info) != FALSE;
     const DWORD lastError = launched ? ERROR_SUCCESS : ::GetLastError();
@@ -62,6 +61,7 @@ cShellExecuteEx::Launch cShellExecuteEx::EffectiveLaunch(HWND vhWnd, long vOpera
     launch.parameters = vParameter.empty() ? m_parameter : vParameter;
     launch.show = vShowCommand == 1 ? m_showCommand : vShowCommand;
     launch.mask = vMaskCommand == 1100 ? m_maskCommand : vMaskCommand;
+    launch.folder = m_workingFolder;
     return launch;
 }
 
@@ -76,11 +76,13 @@ bool cShellExecuteEx::Execute(HWND vhWnd, long vOperation, std::wstring vPathFol
     const std::string verb = strconv::ToAnsi(launch.verb);
     const std::string file = strconv::ToAnsi(launch.file);
     const std::string parameters = strconv::ToAnsi(launch.parameters);
+    const std::string folder = strconv::ToAnsi(launch.folder);
 
     const auto mask = static_cast<ULONG>(launch.mask);
-    ShellResult result = CallShell(launch, mask, verb, file, parameters);
+    ShellResult result = CallShell(launch, mask, verb, file, parameters, folder);
     if (!result.launched && RetriesWithoutIdList(mask, result.code, result.lastError))
-        result = CallShell(launch, mask & ~static_cast<ULONG>(SEE_MASK_INVOKEIDLIST), verb, file, parameters);
+        result = CallShell(launch, mask & ~static_cast<ULONG>(SEE_MASK_INVOKEIDLIST), verb, file, parameters,
+                           folder);
 
     if (!result.launched)
     {

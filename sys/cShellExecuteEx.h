@@ -19,6 +19,7 @@ public:
         std::wstring parameters;
         long show;
         long mask;
+        std::wstring folder; // the started program's current folder; empty: the caller's
     };
 
     cShellExecuteEx() = default;
@@ -41,6 +42,9 @@ public:
     void ShowCommand(long vData) { m_showCommand = vData; }
     long MaskCommand() const { return m_maskCommand; }
     void MaskCommand(long vData) { m_maskCommand = vData; }
+    // The current folder the started program gets; empty (the default): the caller's own.
+    std::wstring WorkingFolder() const { return m_workingFolder; }
+    void WorkingFolder(const std::wstring& vData) { m_workingFolder = vData; }
     // Empty after a successful Execute, a text of the message table after a failed one.
     const std::wstring& ErrorMessage() const;
 
@@ -69,6 +73,7 @@ private:
     std::wstring m_parameter;
     long m_showCommand = SW_SHOWNORMAL;
     long m_maskCommand = 1100;
+    std::wstring m_workingFolder;
     std::wstring m_errorMessage;
     cHandle m_process;
 };

@@ -7,6 +7,7 @@
 #include <sddl.h>
 #include "tests/support/SeamedUsers.h"
 #include <thread>
+#include <cstring>
 
 namespace
 {
@@ -511,4 +512,58 @@ TEST(cConsoleProgramTest, OnlyRealUsersCountAndOneNotReadLeavesThePcUnverified)
         << repair.Out;
     EXPECT_NE(std::wstring::npos, strconv::ToWide(ReadBytes(temp / L"l.log"), 932)
                                       .find(L"【INFO】Unverified : S-1-5-21-7-7-7-1004\r\n"));
+}
+
+// What COM finds must be a file the map's process can load: another machine's build, one cut short, one
+// lacking a DLL are said, judged from their bytes, and never handed to regsvr32, which runs in the system
+// folder.
+TEST(cConsoleProgramTest, AFileTheMapCannotLoadIsSaidAndNeverRegistered)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTestPc pc;
+    const cTempFolder temp;
+    const std::wstring log = L" --log \"" + temp / L"l.log\"";
+    cTestPc::InstallBoth(L"common\\");
+    const std::string dll = ReadBytes(TestFolder() + L"fixtures\\fixture_control.dll");
+    const WORD other = cImageCheck::OwnMachine() == IMAGE_FILE_MACHINE_I386 ? IMAGE_FILE_MACHINE_AMD64
+                                                                            : IMAGE_FILE_MACHINE_I386;
+    std::string wrong = dll, lacking = dll;
+    std::memcpy(&wrong[*reinterpret_cast<const DWORD*>(dll.data() + 0x3C) + 4], &other, sizeof other);
+    lacking.replace(lacking.find("ADVAPI32.dll"), 12, "ADVAPI99.dll");
+    WriteBytes(cTestPc::ExpectedControl(), wrong);
+    const cRun machine = RunExe(L"check --json" + log), forced = RunExe(L"repair --force" + log);
+    const std::wstring otherName = cImageCheck::MachineName(other);
+    EXPECT_EQ(L"2|2|1",
+              std::to_wstring(machine.Code) + L"|" + std::to_wstring(forced.Code) + L"|" +
+                  std::to_wstring(forced.Text().find(otherName + L" 用のファイルで") != std::wstring::npos));
+    EXPECT_NE(std::string::npos,
+              machine.Out.find("\"image\":{\"machine\":\"" + Sjis(otherName) +
+                               "\",\"loadable\":false,\"reason\":\"wrong-machine\",\"missing\":[]}"));
+    const auto registeredIn = [](const cComponent& c) {
+        wchar_t folder[MAX_PATH] = {};
+        DWORD size = sizeof folder;
+        ::RegGetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + std::wstring(c.ClassId)).c_str(), L"RegisteredIn",
+                       RRF_RT_REG_SZ, nullptr, folder, &size);
+        return std::wstring(folder);
+    };
+    EXPECT_EQ(L"|" + ShellFolder(CSIDL_SYSTEM), registeredIn(MapControl) + L"|" + registeredIn(LookupLibrary))
+        << "forced, only the loadable file is registered, by a regsvr32 running in the system folder";
+    WriteBytes(cTestPc::ExpectedControl(), dll.substr(0, dll.size() / 2));
+    const cRun cut = RunExe(L"check" + log);
+    EXPECT_TRUE(cut.Code == 2 && cut.Text().find(L"（ファイルが途中で切れています）") != std::wstring::npos);
+    // A DLL found nowhere: only a warning where the registration is right, the reason it cannot be repaired
+    // where it is not, and nothing once the DLL lies beside the file.
+    WriteBytes(cTestPc::ExpectedControl(), lacking);
+    const std::wstring missing = L"　このファイルが使う DLL が見つかりません：ADVAPI99.dll。";
+    const cRun right = RunExe(L"check" + log);
+    cTestPc::Register(MapControl.ClassId, cTestPc::ProductFolder() + L"old\\plotwing2.ocx");
+    const cRun elsewhere = RunExe(L"check" + log);
+    ::CopyFileW((ShellFolder(CSIDL_SYSTEM) + L"\\advapi32.dll").c_str(),
+                (cTestPc::ProductFolder() + L"common\\ADVAPI99.dll").c_str(), FALSE);
+    const cRun beside = RunExe(L"check" + log);
+    EXPECT_EQ(L"0|2|1", std::to_wstring(right.Code) + L"|" + std::to_wstring(elsewhere.Code) + L"|" +
+                            std::to_wstring(beside.Code));
+    EXPECT_NE(std::wstring::npos, right.Text().find(missing + L"地図が起動しないおそれがあります。"));
+    EXPECT_NE(std::wstring::npos, elsewhere.Text().find(missing + L"このままでは再設定できません。"));
+    EXPECT_EQ(std::wstring::npos, beside.Text().find(L"見つかりません")) << beside.Text();
 }
