@@ -100,10 +100,14 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
             box.Append(report);
         if (verdict.Kind == eVerdict::Unverified)
         {
+            // Who, or which file, could not be checked.
             std::wstring names;
             for (const cUserReading& user : users.Users)
                 if (!user.Read)
                     names += (names.empty() ? L"" : L", ") + user.Named();
+            for (const cComponentReading& reading : readings)
+                if (reading.Image && reading.Image->Kind == cImageCheck::eImage::Unreadable)
+                    names += (names.empty() ? L"" : L", ") + reading.Expected;
             Logger().InfoOut(L"Unverified : " + names);
         }
         Logger().InfoOut(report);
