@@ -1,4 +1,4 @@
-#include "repair/cRepairReport.h"
+#include "repair/cCheckReport.h"
 #include "repair/cStartup.h"
 #include "tests/support/TestPc.h"
 
@@ -39,30 +39,17 @@ TEST(cCheckReportTest, VerdictEnablesResetOnlyWhenAComponentCanBeRepaired)
             << static_cast<int>(control) << " " << static_cast<int>(lookup);
     }
     // Everything read is right but a user could not be read: the same lines, never "set up".
-    for (const auto& [control, lookup, kind] : {std::tuple{C, C, eVerdict::Unverified},
-                                                {R, C, eVerdict::RepairNeeded},
-                                                {M, C, eVerdict::CannotRepair}})
-    {
-        const auto verdict = cCheckReport::VerdictOf(control, lookup, false);
-        EXPECT_TRUE(verdict.Kind == kind && verdict.Lines == cCheckReport::VerdictOf(control, lookup).Lines &&
-                    verdict.ResetEnabled == (control == R))
+    for (const auto& [control, kind] :
+         {std::pair{C, eVerdict::Unverified}, {R, eVerdict::RepairNeeded}, {M, eVerdict::CannotRepair}})
+        EXPECT_TRUE(cCheckReport::VerdictOf(control, C, false).Kind == kind &&
+                    cCheckReport::VerdictOf(control, C, false).Lines ==
+                        cCheckReport::VerdictOf(control, C).Lines &&
+                    cCheckReport::VerdictOf(control, C, false).ResetEnabled == (control == R))
             << static_cast<int>(kind);
-    }
     EXPECT_EQ(std::wstring(74, L'-') +
                   L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → C:\\a.ocx\r\n・lexgrid4b.dll → " +
                   L"\r\n\r\n<< チェック判定 >>\r\n" + NoNeed,
               cCheckReport::Report(L"C:\\a.ocx", L"", cCheckReport::VerdictOf(C, M)));
-}
-
-TEST(cRepairReportTest, RegistersWhatCanBeRepairedAndWhenForcedEveryPresentFile)
-{
-    const auto Reg = eRegistrationChoice::Register, Skip = eRegistrationChoice::Skip;
-    const std::tuple<ePathState, bool, bool, eRegistrationChoice> rows[] = {
-        {R, true, false, Reg}, {R, true, true, Reg},   {C, true, false, Skip},
-        {C, true, true, Reg},  {M, false, true, Skip}, {C, false, true, Skip}};
-    for (const auto& [state, present, forced, choice] : rows)
-        EXPECT_EQ(choice, cRepairReport::Choose(state, present, forced))
-            << static_cast<int>(state) << " present " << present << " forced " << forced;
 }
 
 TEST(cStartupTest, LogGoesOnTheDesktopNamedByTheVersionAndNowhereWithoutOne)

@@ -37,20 +37,13 @@ TEST(cRepairLockTest, OneRuleForEveryCallerAndAMutexOnlySystemAndAdministratorsM
 
 namespace
 {
-// The access a handle was given, as the kernel keeps it.
+// The access a handle was given, as the kernel keeps it (NtQueryObject's basic information).
 ACCESS_MASK Granted(HANDLE handle)
 {
-    struct
-    {
-        ULONG Attributes;
-        ACCESS_MASK GrantedAccess;
-        ULONG Rest[20];
-    } basic{};
-    using Query = LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(
+    ULONG basic[24] = {}, length = 0;
+    const auto query = reinterpret_cast<LONG(WINAPI*)(HANDLE, int, PVOID, ULONG, PULONG)>(
         reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
-    ULONG length = 0;
-    return query && query(handle, 0, &basic, sizeof basic, &length) == 0 ? basic.GrantedAccess : 0;
+    return query && query(handle, 0, basic, sizeof basic, &length) == 0 ? basic[1] : 0;
 }
 
 // The lock's steps one at a time: what it opens, and whom it trusts.
@@ -87,10 +80,10 @@ TEST(cRepairLockTest, OnlyATrustedOwnersLockWithTheRulesRightsAndAWaiterGetsItTh
     SKIP_UNLESS_THROWAWAY_MACHINE();
     {
         cProbeLock probe;
-        std::wstring trust;
-        for (const wchar_t* owner : {L"SY", L"BA", L"BU", L"WD"})
-            trust += (probe.IsOwnerTrusted(cHandle(MutexOwnedBy(owner)).Get()) ? L"1" : L"0");
-        EXPECT_EQ(L"1100", trust);
+        EXPECT_EQ(L"1|1|0|0", Joined(probe.IsOwnerTrusted(cHandle(MutexOwnedBy(L"SY")).Get()),
+                                     probe.IsOwnerTrusted(cHandle(MutexOwnedBy(L"BA")).Get()),
+                                     probe.IsOwnerTrusted(cHandle(MutexOwnedBy(L"BU")).Get()),
+                                     probe.IsOwnerTrusted(cHandle(MutexOwnedBy(L"WD")).Get())));
         // There already, as another repair left it: opened, not made.
         const cHandle existing(MutexOwnedBy(L"BA", cRepairLock::Name));
         probe.Take();
@@ -111,12 +104,10 @@ TEST(cRepairLockTest, OnlyATrustedOwnersLockWithTheRulesRightsAndAWaiterGetsItTh
     });
     const cAtEnd join{[&] { ::SetEvent(release.Get()), ::SetEvent(quit.Get()), holder.join(); }};
     ::WaitForSingleObject(held.Get(), 10000);
-    cRepairLock::eState waited = cRepairLock::eState::Unavailable;
-    std::thread waiter([&] { waited = cRepairLock(nullptr, 8000).State(); });
-    ::Sleep(300);
-    const auto released = std::chrono::steady_clock::now();
-    ::SetEvent(release.Get());
-    waiter.join();
-    EXPECT_EQ(cRepairLock::eState::Held, waited);
-    EXPECT_LT(std::chrono::steady_clock::now() - released, std::chrono::seconds(2));
+    std::thread releaser([&] { ::Sleep(300), ::SetEvent(release.Get()); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(L"1|1", Joined(cRepairLock(nullptr, 8000).State() == cRepairLock::eState::Held,
+                             std::chrono::steady_clock::now() - start < std::chrono::seconds(2)))
+        << "a repair waiting when the holder finished gets the lock at once";
+    releaser.join();
 }

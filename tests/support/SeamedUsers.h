@@ -37,7 +37,8 @@ struct cSeamedUsers : cUserRegistrations
         return cUserRegistrations::Release(classes);
     }
     std::vector<cHiveMount::cLeftover> ClearLeftovers() const override { return {}; }
-    std::vector<cProfileList::cProfile> Profiles() const override { return List; }
+    DWORD SlowMs = 0; // the list takes this long, as hive loads on a shared PC do
+    std::vector<cProfileList::cProfile> Profiles() const override { return ::Sleep(SlowMs), List; }
     cUserClasses Opened(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
     {
         cUserClasses classes;

@@ -170,11 +170,11 @@ void cTestPc::Register(const std::wstring& clsid, const std::wstring& path)
                       REG_SZ, data.data(), static_cast<DWORD>(data.size()));
 }
 
-std::wstring cTestPc::Registered(const std::wstring& clsid)
+std::wstring cTestPc::Registered(const std::wstring& clsid, const wchar_t* name)
 {
     wchar_t value[1024] = {};
     DWORD size = sizeof value;
-    ::RegGetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid + L"\\InprocServer32").c_str(), nullptr,
+    ::RegGetValueW(HKEY_CLASSES_ROOT, (L"CLSID\\" + clsid + (name ? L"" : L"\\InprocServer32")).c_str(), name,
                    RRF_RT_REG_SZ, nullptr, value, &size);
     return value;
 }

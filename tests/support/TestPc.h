@@ -29,6 +29,31 @@ eMachine ThisMachine();
                     "P2F_THROWAWAY_MACHINE=1"
 
 std::string Sjis(const std::wstring& text);
+inline bool Has(const std::wstring& text, const std::wstring& part)
+{
+    return text.find(part) != std::wstring::npos;
+}
+inline bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+// Values as one text with "|" between them, so that one comparison shows them all when it fails.
+inline std::wstring Piece(const std::wstring& value)
+{
+    return value;
+}
+template <class T>
+std::wstring Piece(const T& value)
+{
+    return std::to_wstring(value);
+}
+template <class First, class... Rest>
+std::wstring Joined(const First& first, const Rest&... rest)
+{
+    std::wstring text = Piece(first);
+    ((text += L"|" + Piece(rest)), ...);
+    return text;
+}
 std::string ReadBytes(const fs::path& path);
 bool WriteBytes(const fs::path& path, const std::string& bytes); // making its folders
 std::wstring ShellFolder(int csidl);
@@ -99,9 +124,9 @@ public:
     {
         WriteBytes(path, ReadBytes(TestFolder() + L"fixtures\\" + fixture));
     }
-    // The default value of HKCR\CLSID\{clsid}\InprocServer32.
+    // The default value of HKCR\CLSID\{clsid}\InprocServer32 (Registered: else the class key's value `name`).
     static void Register(const std::wstring& clsid, const std::wstring& path);
-    static std::wstring Registered(const std::wstring& clsid);
+    static std::wstring Registered(const std::wstring& clsid, const wchar_t* name = nullptr);
     // The running user's own registration, at the physical key this build's COM reads for them (REG_SZ);
     // nullopt for `path` removes it. Its value, or nullopt when the key is gone.
     static void RegisterForUser(const std::wstring& clsid, const std::optional<std::wstring>& path);

@@ -30,13 +30,10 @@ TEST(cLocalPathTest, OnlyAPlainDriveLetterPathOnALocalDriveIsLocal)
         EXPECT_EQ(K::Local, cLocalPath::SpellingOf(path)) << path;
     // The drive decides last: a mapped share, or a letter this process does not have, is not looked up.
     std::wstring askedRoot;
-    for (const auto& [type, kind] : {std::pair{DRIVE_FIXED, K::Local},
-                                     {DRIVE_REMOVABLE, K::Local},
-                                     {DRIVE_CDROM, K::Local},
-                                     {DRIVE_RAMDISK, K::Local},
-                                     {DRIVE_REMOTE, K::NetworkDrive},
-                                     {DRIVE_NO_ROOT_DIR, K::NetworkDrive},
-                                     {DRIVE_UNKNOWN, K::NetworkDrive}})
+    // clang-format off
+    for (const auto& [type, kind] : {std::pair{DRIVE_FIXED, K::Local}, {DRIVE_REMOVABLE, K::Local}, {DRIVE_CDROM, K::Local},
+             {DRIVE_RAMDISK, K::Local}, {DRIVE_REMOTE, K::NetworkDrive}, {DRIVE_NO_ROOT_DIR, K::NetworkDrive}, {DRIVE_UNKNOWN, K::NetworkDrive}})
+        // clang-format on
         EXPECT_EQ(kind, cLocalPath::KindOf(L"z:\\x\\y.ocx",
                                            [&, t = type](const std::wstring& root) {
                                                return askedRoot = root, static_cast<UINT>(t);

@@ -1,4 +1,3 @@
-#include "sys/cMappedFile.h"
 #include "sys/cPeImage.h"
 #include "tests/support/TestPc.h"
 #include <array>
@@ -77,9 +76,9 @@ TEST(cPeImageTest, AWholeImageGivesItsNamesAndKindAndEveryCutOfItIsTruncated)
     EXPECT_EQ(std::tuple(0x14C, true, false, 0x8664, true, true, false),
               std::tuple(x86.Machine, x86.Dll, x86.Pe32Plus, x64.Machine, x64.Dll, x64.Pe32Plus, exe.Dll));
     using M = cPeImage::eMachine;
-    for (const auto& [machine, expected] :
-         {std::pair<WORD, M>{0x14C, M::X86}, {0x8664, M::X64}, {0xAA64, M::Arm64}, {0x1C4, M::Other}})
-        EXPECT_EQ(expected, cPeImage::MachineOf(machine)) << machine;
+    EXPECT_EQ((std::vector{M::X86, M::X64, M::Arm64, M::Other}),
+              (std::vector{cPeImage::MachineOf(0x14C), cPeImage::MachineOf(0x8664),
+                           cPeImage::MachineOf(0xAA64), cPeImage::MachineOf(0x1C4)}));
 }
 
 TEST(cPeImageTest, FieldsNoLoaderAcceptsAreDamagedAndDirectoriesMapOnlyOntoRawData)
@@ -102,28 +101,13 @@ TEST(cPeImageTest, FieldsNoLoaderAcceptsAreDamagedAndDirectoriesMapOnlyOntoRawDa
         {{{Sections + 48, 0x400}, {Dirs + 8, 0x2300}}, lost}, {{{Dirs + 8, 0x21EC}}, kernel},
         {{{Idata + 32, 0x2200}}, kernel}, {{{Idata + 0x40, 0}, {Idata + 0x44, ImageBase + 0x20A0}}, Whole},
         {{{Idata + 0x40, 0}}, "Damaged|KERNEL32.dll,mfc42.dll|||<assembly/>"},
-        // the manifest: id 1, another type, an entry past the section, a language leading to a directory,
-        // a data entry the section cuts, data where the RVA wraps, past the section, up to its end
-        {{{Rsrc + 0x28, 1}}, none}, {{{Rsrc + 16, 16}}, none},
-        {{{Rsrc + 0x2C, 0x800001F0}, {Rsrc + 0x1FC, 0x10000}}, none}, {{{Rsrc + 0x44, 0x80000048}}, none},
-        {{{Rsrc + 0x44, 0x1F8}, {Rsrc + 0x1F8, 0x1060}, {Rsrc + 0x1FC, 11}}, none},
-        {{{Rsrc + 0x48, 0xFFFFFFF8}}, none}, {{{Rsrc + 0x4C, 0x1A1}}, none},
-        {{{Rsrc + 0x4C, 0x1A0}}, names + std::string("<assembly/>").append(0x195, '\0')}};
+        // the manifest: id 1, data past the section
+        {{{Rsrc + 0x28, 1}}, none}, {{{Rsrc + 0x4C, 0x1A1}}, none}};
     // clang-format on
     for (const auto& [patches, expected] : rows)
         EXPECT_EQ(expected, Summary(Dll(false, patches)))
             << patches.front().first << "=" << patches.front().second;
     EXPECT_EQ(damaged, Summary(Dll(true, {{FileHeader + 16, 0x210200E0}}))) << "PE32+ needs 240 bytes";
-    for (const DWORD count : {4095, 4096}) // 4095 descriptors and the end are read; one more is too many
-    {
-        const DWORD size = 0x200 + (count + 1) * 20;
-        std::vector<BYTE> bytes =
-            Dll(false, {{Sections + 48, size}, {Sections + 56, size}, {Dirs + 8, 0x2200}});
-        bytes.resize(Idata + size);
-        for (size_t i = 0; i < count; ++i)
-            std::memcpy(bytes.data() + 0x600 + i * 20, bytes.data() + Idata, 20);
-        EXPECT_EQ(count < 4096 ? "Image|KERNEL32.dll|version.dll||<assembly/>" : kernel, Summary(bytes));
-    }
 }
 
 TEST(cPeImageTest, OnlyAPlainNameIsLookedUpAndAnyOtherIsShownSafely)
@@ -146,27 +130,6 @@ TEST(cPeImageTest, OnlyAPlainNameIsLookedUpAndAnyOtherIsShownSafely)
             << at;
     }
     EXPECT_TRUE(cPeImage::IsPlainName("a.dll") && cPeImage::IsPlainName(" ~a b"));
-    for (const std::string_view name :
-         {".", "..", "a ", "a*", "a?", "a\"", "a<", "a>", "a|", "a:", "a\x7F", "a\t"})
+    for (const std::string_view name : {".", "..", "a ", "a*", "a?", "a\"", "a<", "a>", "a|", "a\x7F"})
         EXPECT_FALSE(cPeImage::IsPlainName(name)) << name;
-    EXPECT_FALSE(cPeImage::IsPlainName(std::string_view("a\0b", 3)) ||
-                 cPeImage::IsPlainName(std::string(256, 'a')));
-}
-
-// The build's own COM server, as mingw links it, read through a mapping.
-TEST(cMappedFileTest, MapsARealDllForTheReaderOrSaysWhyNot)
-{
-    const cMappedFile dll(TestFolder() + L"fixtures\\fixture_control.dll");
-    const cPeImage::cInfo info = cPeImage::Read(dll.Bytes());
-    const auto own = sizeof(void*) == 8 ? cPeImage::eMachine::X64 : cPeImage::eMachine::X86;
-    EXPECT_EQ(std::tuple(DWORD{ERROR_SUCCESS}, cPeImage::eShape::Image, true, own),
-              std::tuple(dll.Status(), info.Shape, info.Dll, cPeImage::MachineOf(info.Machine)));
-    EXPECT_TRUE(std::any_of(info.Imports.begin(), info.Imports.end(), [](const std::string& name) {
-        return ::lstrcmpiA(name.c_str(), "kernel32.dll") == 0;
-    })) << Summary(dll.Bytes());
-    const cTempFolder temp;
-    ASSERT_TRUE(WriteBytes(temp / L"empty.dll", ""));
-    const cMappedFile empty(temp / L"empty.dll"), missing(temp / L"missing.dll");
-    EXPECT_EQ(std::tuple(DWORD{ERROR_SUCCESS}, size_t{0}, DWORD{ERROR_FILE_NOT_FOUND}, size_t{0}),
-              std::tuple(empty.Status(), empty.Bytes().size(), missing.Status(), missing.Bytes().size()));
 }

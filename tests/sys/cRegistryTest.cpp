@@ -38,10 +38,8 @@ TEST(cRegistryTest, ValueBytesReadAsTextUpToTheFirstZeroWithin1024BytesElseTheDe
         EXPECT_EQ(expected, reg.GetString()) << bytes.substr(0, 16) << " / " << bytes.size();
         // The UTF-16 reading measures a value as this one does, to leave what it never read unread.
         cKey same;
-        same.Open(HKEY_CURRENT_USER, subKey, KEY_QUERY_VALUE);
         EXPECT_EQ(expected == L"既定" ? cKey::eAnsiSize::Exceeds : cKey::eAnsiSize::Fits,
-                  same.AnsiSize(L"", 1024))
-            << bytes.size();
+                  (same.Open(HKEY_CURRENT_USER, subKey, KEY_QUERY_VALUE), same.AnsiSize(L"", 1024)));
     }
     reg.SubKey(subKey + L"\\地図製品");
     reg.Default(42);

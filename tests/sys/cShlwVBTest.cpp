@@ -49,23 +49,16 @@ TEST(cPathFormTest, PathsComeBackWholeBeyondTheFirstBuffer)
     // A long form of some 430 characters behind an 8.3 form well within MAX_PATH: over the first buffer, so
     // the conversion must ask again with the size it is told (Wine builds it in 1,024 characters).
     const cTempFolder temp;
-    std::wstring file = temp / L"";
-    std::vector<std::wstring> made;
-    const cAtEnd removed{[&] {
-        for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
-            ::RemoveDirectoryW(folder->c_str());
-    }};
+    std::wstring file = L"\\\\?\\" + temp / L"";
+    std::vector<std::wstring> made; // removed by their long names, which the folder's removal cannot use
+    const cAtEnd removed{
+        [&] { std::for_each(made.rbegin(), made.rend(), [](auto& f) { ::RemoveDirectoryW(f.c_str()); }); }};
     while (file.size() < 400)
-    {
-        file += std::wstring(60, L'f') + L"\\";
-        made.push_back(L"\\\\?\\" + file);
-        ::CreateDirectoryW(made.back().c_str(), nullptr);
-    }
-    file += L"plotwing2.ocx";
-    const cAtEnd deleted{[&] { ::DeleteFileW((L"\\\\?\\" + file).c_str()); }};
-    const cHandle created(
-        ::CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    ASSERT_TRUE(created.IsValid());
+        ::CreateDirectoryW(made.emplace_back(file += std::wstring(60, L'f') + L"\\").c_str(), nullptr);
+    const std::wstring full = file + L"plotwing2.ocx";
+    const cAtEnd deleted{[&] { ::DeleteFileW(full.c_str()); }};
+    ASSERT_TRUE(cHandle(::CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));
+    file = full.substr(4);
     const std::wstring shortForm = cPathForm::Short(file);
     ASSERT_TRUE(shortForm.size() < MAX_PATH && file.size() > MAX_PATH) << shortForm;
     EXPECT_EQ(file + L"|", cPathForm::Long(shortForm) + L"|" + cPathForm::Long(file + L"x"));
