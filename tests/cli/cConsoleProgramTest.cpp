@@ -447,4 +447,11 @@ TEST(cConsoleProgramTest, AFileTheMapCannotLoadIsSaidAndNeverRegistered)
                   Joined(run.Code, Has(run.Text(), line), Has(run.Text(), L"見つかりません")))
             << run.Text();
     }
+    // A file that cannot be read is not judged: the PC is unverified, and the log names the file.
+    cTestPc::Register(MapControl.ClassId, cTestPc::ExpectedControl());
+    const cHandle held(::CreateFileW(cTestPc::ExpectedControl().c_str(), GENERIC_READ, 0, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+    const int unread = RunExe(L"check" + log).Code;
+    EXPECT_EQ(L"6|1", Joined(unread, Has(strconv::ToWide(ReadBytes(temp / L"l.log"), 932),
+                                         L"【INFO】Unverified : " + cTestPc::ExpectedControl() + L"\r\n")));
 }

@@ -14,13 +14,12 @@ const std::wstring NoNeed = L"・このＰＣでは再設定の必要はあり�
 TEST(cCheckReportTest, PathStateComparesAsTextAndAsksForTheFileOnlyWhenThePathsDiffer)
 {
     const std::wstring expected = L"C:\\Program Files\\kovamap\\common\\plotwing2.ocx";
-    const std::tuple<std::wstring, bool, ePathState> rows[] = {
-        {expected, false, C},
-        {L"c:\\PROGRAM FILES\\KOVAMAP\\COMMON\\PLOTWING2.OCX", false, C},
+    // clang-format off
+    const std::tuple<std::wstring, bool, ePathState> rows[] = {{expected, false, C},
+        {L"c:\\PROGRAM FILES\\KOVAMAP\\COMMON\\PLOTWING2.OCX", false, C}, {L"", true, R},
         {L"Ｃ:\\Program Files\\kovamap\\common\\ｐｌｏｔｗｉｎｇ２.ocx", false, C},
-        {L"", true, R},
-        {L"C:\\old\\plotwing2.ocx", true, R},
-        {L"C:\\old\\plotwing2.ocx", false, M}};
+        {L"C:\\old\\plotwing2.ocx", true, R}, {L"C:\\old\\plotwing2.ocx", false, M}};
+    // clang-format on
     for (const auto& [registered, exists, state] : rows)
         EXPECT_EQ(state, cCheckReport::StateOf(registered, expected, [e = exists] { return e; }))
             << testing::PrintToString(registered);
@@ -41,11 +40,10 @@ TEST(cCheckReportTest, VerdictEnablesResetOnlyWhenAComponentCanBeRepaired)
     // Everything read is right but a user could not be read: the same lines, never "set up".
     for (const auto& [control, kind] :
          {std::pair{C, eVerdict::Unverified}, {R, eVerdict::RepairNeeded}, {M, eVerdict::CannotRepair}})
-        EXPECT_TRUE(cCheckReport::VerdictOf(control, C, false).Kind == kind &&
-                    cCheckReport::VerdictOf(control, C, false).Lines ==
-                        cCheckReport::VerdictOf(control, C).Lines &&
-                    cCheckReport::VerdictOf(control, C, false).ResetEnabled == (control == R))
-            << static_cast<int>(kind);
+        EXPECT_EQ(Joined(static_cast<int>(kind), cCheckReport::VerdictOf(control, C).Lines, control == R),
+                  Joined(static_cast<int>(cCheckReport::VerdictOf(control, C, false).Kind),
+                         cCheckReport::VerdictOf(control, C, false).Lines,
+                         cCheckReport::VerdictOf(control, C, false).ResetEnabled));
     EXPECT_EQ(std::wstring(74, L'-') +
                   L"\r\n<< チェックレポート >>\r\n・plotwing2.ocx → C:\\a.ocx\r\n・lexgrid4b.dll → " +
                   L"\r\n\r\n<< チェック判定 >>\r\n" + NoNeed,

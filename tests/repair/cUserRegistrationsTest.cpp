@@ -174,16 +174,16 @@ TEST(cRegFileTest, ValuesAsTheRegistryEditorExportsThem)
         const auto* b = reinterpret_cast<const BYTE*>(text.data());
         return std::vector<BYTE>(b, b + text.size() * 2);
     };
+    // clang-format off
     const std::tuple<std::wstring, DWORD, std::vector<BYTE>, std::wstring> rows[] = {
         {L"", REG_SZ, bytes(std::wstring(L"C:\\地図\\\"x\".ocx", 14)), L"@=\"C:\\\\地図\\\\\\\"x\\\".ocx\""},
         {L"Threading\"Model", REG_SZ, bytes(std::wstring(L"Both", 5)), L"\"Threading\\\"Model\"=\"Both\""},
         {L"", REG_SZ, bytes(std::wstring(L"a\r\nb", 5)), L"@=hex(1):61,00,0d,00,0a,00,62,00,00,00"},
         {L"", REG_SZ, bytes(L"ab"), L"@=hex(1):61,00,62,00"}, // no NUL: kept as it is
         {L"", REG_EXPAND_SZ, bytes(std::wstring(L"%A%", 4)), L"@=hex(2):25,00,41,00,25,00,00,00"},
-        {L"n", REG_DWORD, {0x2a, 0, 0, 0x80}, L"\"n\"=dword:8000002a"},
-        {L"n", REG_DWORD, {1, 2}, L"\"n\"=hex(4):01,02"},
-        {L"", REG_BINARY, {}, L"@=hex:"},
-        {L"", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}, L"@=hex(b):01,02,03,04,05,06,07,08"}};
+                {L"n", REG_DWORD, {0x2a, 0, 0, 0x80}, L"\"n\"=dword:8000002a"}, {L"n", REG_DWORD, {1, 2}, L"\"n\"=hex(4):01,02"},
+        {L"", REG_BINARY, {}, L"@=hex:"}, {L"", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}, L"@=hex(b):01,02,03,04,05,06,07,08"}};
+    // clang-format on
     for (const auto& [name, type, data, line] : rows)
         EXPECT_EQ(line, cRegFile::ValueLine(name, type, data)) << line;
     const std::wstring wrapped = cRegFile::ValueLine(L"", REG_BINARY, std::vector<BYTE>(60, 0xab));

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <sstream>
+#include <type_traits>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -29,13 +30,10 @@ eMachine ThisMachine();
                     "P2F_THROWAWAY_MACHINE=1"
 
 std::string Sjis(const std::wstring& text);
-inline bool Has(const std::wstring& text, const std::wstring& part)
+template <class Text>
+bool Has(const Text& text, const std::type_identity_t<Text>& part)
 {
-    return text.find(part) != std::wstring::npos;
-}
-inline bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
+    return text.find(part) != Text::npos;
 }
 // Values as one text with "|" between them, so that one comparison shows them all when it fails.
 inline std::wstring Piece(const std::wstring& value)
