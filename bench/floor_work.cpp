@@ -1,9 +1,10 @@
 // The same-work floor: what the tool's start-up cannot avoid, written straight in Win32. The tool's
 // manifest (visual styles, DPI awareness), COM, the three special folders, the registry and ini reads
-// and the file tests of one check with every user's own registrations, nine log entries each opened,
-// appended and closed, and the window with its five controls and font, first shown with the report filled
-// in. Built with P2F_FLOOR_CONSOLE it is the console program's floor: the same work without the window,
-// the report written to standard output.
+// and the file tests of one check with the expected files' headers and every user's own registrations (read
+// on a thread of their own within a bound, as nothing else can bound a hive load), nine
+// log entries each opened, appended and closed, and the window with its five controls and font, first shown
+// with the report filled in. Built with P2F_FLOOR_CONSOLE it is the console program's floor: the same work
+// without the window, the report written to standard output.
 //
 // Words on the command line add one thing the tool does beyond this, to measure what each costs:
 //   icon     load the icon in both sizes for the window class
@@ -12,6 +13,7 @@
 //   links    open the log for its attributes too and refuse links, as the tool's logger does
 //   twice    read the special folders and the edition's ini path as often as the tool does
 #include "res/resource.h"
+#include "bench/ImageFloor.h"
 #include "bench/UsersFloor.h"
 #include <windows.h>
 #include <commctrl.h>
@@ -134,11 +136,11 @@ AText SpecialFolder(int csidl)
     return folder;
 }
 
-AText RegText(HKEY root, const char* subKey, const char* name)
+AText RegText(HKEY root, const char* subKey, const char* name, REGSAM view = 0)
 {
     AText text;
     HKEY opened = nullptr;
-    if (::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+    if (::RegOpenKeyExA(root, subKey, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
         return text;
     const KeyHandle key(opened);
     DWORD type = REG_SZ, size = sizeof text.Data - 1;
@@ -348,6 +350,12 @@ void Window::Check(HWND hwnd, const AText& programFiles)
     ::SetDlgItemTextW(hwnd, IDC_TEXT1, report.Data);
 }
 
+DWORD WINAPI ReadUsersThread(void*)
+{
+    ReadUsersStraight({L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}", L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"});
+    return 0;
+}
+
 // One check: the editions' settings, where COM finds the two components and every user's own keys, the
 // verdict and the report.
 void Work::CheckWork(const AText& programFiles, WText& report, bool& repairable)
@@ -403,11 +411,13 @@ void Work::CheckWork(const AText& programFiles, WText& report, bool& repairable)
     for (int i = 0; i < 2; ++i)
     {
         const Component& c = components[i];
+        // The machine's registration, in the view of the build.
         AText classKey;
-        classKey += "CLSID\\";
+        classKey += "SOFTWARE\\Classes\\CLSID\\";
         classKey += c.ClassId;
         classKey += "\\InprocServer32";
-        const AText registered = RegText(HKEY_CLASSES_ROOT, classKey.Data, nullptr);
+        const AText registered = RegText(HKEY_LOCAL_MACHINE, classKey.Data, nullptr,
+                                         sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY);
         const WText registeredWide = Wide(registered.Data);
         WText line;
         line += L"CLSID : ";
@@ -439,8 +449,16 @@ void Work::CheckWork(const AText& programFiles, WText& report, bool& repairable)
                              longWide.Data, longWide.Length, expectedWide.Data,
                              expectedWide.Length) == CSTR_EQUAL;
         states[i] = same ? 0 : IsFile(expected.Data) ? 1 : -1;
+        if (states[i] >= 0)
+            ReadImageStraight(expectedWide.Data);
     }
-    ReadUsersStraight({L"{5E1D7A20-3B4C-4F8E-9D21-7C3A0B6E4F19}", L"{2A9F6C13-8E47-4b5d-A6F0-31D8C2E7B940}"});
+    // Every user read on a thread of its own, waited for within a bound: a hive load cannot be cut short.
+    const HANDLE reader = ::CreateThread(nullptr, 0, &ReadUsersThread, nullptr, 0, nullptr);
+    if (reader)
+    {
+        ::WaitForSingleObject(reader, 120000);
+        ::CloseHandle(reader);
+    }
     report += L"\r\n\r\n<< チェック判定 >>";
     repairable = states[0] == 1 || states[1] == 1;
     if (states[0] == 0 && states[1] == 0)

@@ -1,7 +1,7 @@
 #include "repair/cImageCheck.h"
 #include "sys/cAppError.h"
 #include "sys/cKey.h"
-#include "sys/cLocalPath.h"
+#include "sys/cDriveTypes.h"
 #include "sys/cMappedFile.h"
 #include "sys/cSideBySide.h"
 #include "sys/Environment.h"
@@ -237,6 +237,7 @@ std::vector<cImageCheck::cFolder> cImageCheck::SearchFolders(const std::wstring&
                      KEY_QUERY_VALUE);
     const cKey::cValue path = environment.Read(L"Path");
     const std::wstring entries = path.Kind == cKey::eValue::Text ? ExpandedText(path.Text) : L"";
+    cDriveTypes drives;
     for (size_t from = 0; from <= entries.size();)
     {
         const size_t end = std::min(entries.find(L';', from), entries.size());
@@ -245,7 +246,7 @@ std::vector<cImageCheck::cFolder> cImageCheck::SearchFolders(const std::wstring&
             entry.pop_back();
         const bool known = std::any_of(folders.begin(), folders.end(),
                                        [&](const cFolder& one) { return textcmp::Equal(one.Path, entry); });
-        if (!known && entry.size() < MAX_PATH && cLocalPath::IsLocal(entry))
+        if (!known && entry.size() < MAX_PATH && drives.IsLocal(entry))
             folders.push_back({entry, false});
         from = end + 1;
     }

@@ -3,7 +3,6 @@
 #include "repair/cComponentLookup.h"
 #include "sys/cAccount.h"
 #include "sys/cAppError.h"
-#include "sys/cLocalPath.h"
 #include "sys/cRegFile.h"
 #include "sys/cRunner.h"
 #include "sys/Environment.h"
@@ -122,18 +121,19 @@ cUserScan cUserRegistrations::Read(const std::vector<cExpected>& expected) const
     for (const cProfileList::cProfile& user : users)
         sids.push_back(user.Sid);
     const std::vector<std::wstring> accounts = AccountsOf(sids);
+    cDriveTypes drives;
     for (size_t i = 0; i < users.size(); ++i)
         scan.Users.push_back(ReadUser(users[i], i < accounts.size() ? accounts[i] : L"",
-                                      users[i].Sid == runner, expected, elevated, scan.Unloads));
+                                      users[i].Sid == runner, expected, elevated, scan.Unloads, drives));
     return scan;
 }
 
 cUserReading cUserRegistrations::ReadUser(const cProfileList::cProfile& profile, const std::wstring& account,
                                           bool runner, const std::vector<cExpected>& expected, bool elevated,
-                                          std::vector<cUnloadFailure>& unloads) const
+                                          std::vector<cUnloadFailure>& unloads, cDriveTypes& drives) const
 {
     cUserReading user = Reading(profile.Sid, account, profile.Folder);
-    cUserClasses classes = Open(user, KEY_READ, elevated || runner);
+    cUserClasses classes = Open(user, KEY_READ, elevated || runner, drives);
     if (classes.Source == cUserClasses::eSource::Loaded || classes.Source == cUserClasses::eSource::FromFile)
         for (const cExpected& one : expected)
         {
@@ -154,7 +154,8 @@ cUserReading cUserRegistrations::ReadUser(const cProfileList::cProfile& profile,
     return user;
 }
 
-cUserClasses cUserRegistrations::Open(cUserReading& user, REGSAM access, bool mayLoad) const
+cUserClasses cUserRegistrations::Open(cUserReading& user, REGSAM access, bool mayLoad,
+                                      cDriveTypes& drives) const
 {
     cUserClasses classes = OpenLoaded(user.Sid, access);
     user.Loaded = classes.Source == cUserClasses::eSource::Loaded;
@@ -170,7 +171,7 @@ cUserClasses cUserRegistrations::Open(cUserReading& user, REGSAM access, bool ma
         NotRead(user, eNotRead::NotElevated, L"管理者として実行していないため、読み取れません");
     else if (user.Folder.empty())
         NotRead(user, eNotRead::NoFolder, L"プロファイルのフォルダーが登録されていません");
-    else if (!cLocalPath::IsLocal(user.Folder))
+    else if (!drives.IsLocal(user.Folder))
         NotRead(user, eNotRead::NotLocal,
                 L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：" + user.Folder);
     if (user.Why != eNotRead::None)
@@ -242,7 +243,8 @@ cUserRegistrations::cRemoval cUserRegistrations::Remove(const cUserReading& user
                                                         const std::wstring& backupPath) const
 {
     cUserReading again = Reading(user.Sid, user.Account, user.Folder);
-    cUserClasses classes = Open(again, KEY_READ | KEY_WRITE, true);
+    cDriveTypes drives; // asked anew at the removal
+    cUserClasses classes = Open(again, KEY_READ | KEY_WRITE, true, drives);
     const auto removal = [&]() -> cRemoval {
         if (again.Why != eNotRead::None || !classes.Root.IsOpen())
             return {eRemoval::Failed,

@@ -1,6 +1,7 @@
 #pragma once
 #include "repair/cComponent.h"
 #include "sys/cAccountNames.h"
+#include "sys/cDriveTypes.h"
 #include "sys/cHiveMount.h"
 #include "sys/cKey.h"
 #include "sys/cProfileList.h"
@@ -163,9 +164,9 @@ protected:
 private:
     cUserReading ReadUser(const cProfileList::cProfile& profile, const std::wstring& account, bool runner,
                           const std::vector<cExpected>& expected, bool elevated,
-                          std::vector<cUnloadFailure>& unloads) const;
+                          std::vector<cUnloadFailure>& unloads, cDriveTypes& drives) const;
     // The user's classes, or the reason they cannot be had; the reading's Loaded and RegistryName are set.
-    cUserClasses Open(cUserReading& user, REGSAM access, bool mayLoad) const;
+    cUserClasses Open(cUserReading& user, REGSAM access, bool mayLoad, cDriveTypes& drives) const;
     cUserComponent ReadOne(const cKey& root, const cExpected& expected, cUserReading& user) const;
     // Closes `classes`; an unload that failed, as reported.
     std::optional<cUnloadFailure> Done(cUserClasses& classes) const;

@@ -129,6 +129,10 @@ TEST(cRegsvr32Test, TheWaitGivesTheWindowBackAsItFoundItAndExitCodeZeroCountsOnl
 
 TEST(cComponentLookupTest, LongFormOfAnExistingLocalFileOnlyAndNoLookupAtAllOfAnyOtherText)
 {
+    // The machine's registration in the build's view, never HKEY_CLASSES_ROOT (it shows the runner's own).
+    EXPECT_EQ(L"SOFTWARE\\Classes\\CLSID\\{A}\\InprocServer32", cComponentLookup::MachineKeyPath(L"{A}"));
+    EXPECT_TRUE(cComponentLookup::MachineView(false) == KEY_WOW64_32KEY &&
+                cComponentLookup::MachineView(true) == KEY_WOW64_64KEY);
     const cTempFolder temp;
     const std::wstring file = temp / L"地図 サーバー𠮷.ocx";
     ASSERT_TRUE(WriteBytes(file, "x"));

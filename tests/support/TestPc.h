@@ -67,11 +67,7 @@ struct cAtEnd
     cAtEnd(std::function<void()> undo) : Undo(std::move(undo)) {}
     cAtEnd(cAtEnd&& other) noexcept : Undo(std::exchange(other.Undo, nullptr)) {}
     cAtEnd(const cAtEnd&) = delete;
-    ~cAtEnd()
-    {
-        if (Undo)
-            Undo();
-    }
+    ~cAtEnd() { Undo ? Undo() : void(); }
     std::function<void()> Undo;
 };
 

@@ -1,3 +1,4 @@
+#include "sys/cDriveTypes.h"
 #include "sys/cLocalPath.h"
 #include "tests/support/TestPc.h"
 
@@ -40,4 +41,11 @@ TEST(cLocalPathTest, OnlyAPlainDriveLetterPathOnALocalDriveIsLocal)
             << type;
     EXPECT_EQ(L"z:\\", askedRoot);
     EXPECT_EQ(K::Network, cLocalPath::KindOf(L"\\\\s\\x", [](const std::wstring&) -> UINT { throw 0; }));
+    // A reading asks each drive once, each for itself: after C:, a letter with no drive is still not local.
+    wchar_t none = L'D';
+    while (none < L'Z' && (::GetLogicalDrives() >> (none - L'A') & 1))
+        ++none;
+    cDriveTypes types;
+    EXPECT_EQ(L"1|0|1", Joined(types.IsLocal(L"C:\\x"), types.IsLocal(none + std::wstring(L":\\x")),
+                               types.IsLocal(L"C:\\y")));
 }
