@@ -44,6 +44,10 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
             window = ::FindWindowW(L"Plotwing2RegisterFix", nullptr);
         ::SetForegroundWindow(window);
         const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+        // Shown and given its first focus before the first key: a loaded machine may take a while.
+        GUITHREADINFO shown{sizeof shown, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
+        for (int i = 0; i < 200 && (!::GetGUIThreadInfo(thread, &shown) || !shown.hwndFocus); ++i)
+            ::Sleep(50);
         std::vector<int> order;
         for (const bool back : {false, false, false, false, false, true, true, true, true})
             order.push_back(back ? Press(thread, {VK_SHIFT, VK_TAB}) : Press(thread, {VK_TAB}));
