@@ -13,7 +13,7 @@ bool cRunner::IsElevated()
            elevation.TokenIsElevated;
 }
 
-std::wstring cRunner::Sid()
+std::vector<BYTE> cRunner::TokenUser()
 {
     cHandle token;
     DWORD size = 0;
@@ -21,8 +21,16 @@ std::wstring cRunner::Sid()
         return {};
     ::GetTokenInformation(token.Get(), ::TokenUser, nullptr, 0, &size);
     std::vector<BYTE> user(size);
+    if (size == 0 || !::GetTokenInformation(token.Get(), ::TokenUser, user.data(), size, &size))
+        return {};
+    return user;
+}
+
+std::wstring cRunner::Sid()
+{
+    std::vector<BYTE> user = TokenUser();
     wchar_t* text = nullptr;
-    if (size == 0 || !::GetTokenInformation(token.Get(), ::TokenUser, user.data(), size, &size) ||
+    if (user.empty() ||
         !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
         return {};
     const cLocalMemory owned(text);

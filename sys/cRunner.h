@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // The process the tool runs in, as Windows sees it: who runs it, with what rights, since when.
 class cRunner
@@ -10,6 +11,8 @@ public:
     static bool IsElevated();
     // The running account's SID in its string form; empty when the token cannot be read.
     static std::wstring Sid();
+    // The token's user (a TOKEN_USER and the SID it points into); empty when the token cannot be read.
+    static std::vector<BYTE> TokenUser();
     // When the process was made (a FILETIME's ticks); with the process id it tells this run apart from a
     // later one that is given the same id.
     static ULONGLONG StartTime(HANDLE process = ::GetCurrentProcess());

@@ -1,4 +1,5 @@
 #include "sys/cSecureFolder.h"
+#include "sys/cRunner.h"
 #include "sys/TextCompare.h"
 #include "sys/cFileSystemObject.h"
 #include <aclapi.h>
@@ -9,20 +10,6 @@ namespace
 {
 // NT SERVICE\TrustedInstaller, which owns Windows' own folders; IsWellKnownSid has no name for it.
 constexpr const wchar_t* TrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-
-// The running user's SID, as the token holds it.
-std::vector<BYTE> RunningUser()
-{
-    cHandle token;
-    DWORD size = 0;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Put()))
-        return {};
-    ::GetTokenInformation(token.Get(), ::TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> user(size);
-    if (size == 0 || !::GetTokenInformation(token.Get(), ::TokenUser, user.data(), size, &size))
-        return {};
-    return user;
-}
 
 PSID SidOf(std::vector<BYTE>& user)
 {
@@ -183,7 +170,7 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
         result.Error = ERROR_BAD_PATHNAME;
         return held;
     }
-    std::vector<BYTE> user = RunningUser();
+    std::vector<BYTE> user = cRunner::TokenUser();
     const std::wstring volume = folder.substr(0, 3);
     const cHandle rootHandle = Hold(volume);
     const cOwner rootOwner = OwnerOfObject(rootHandle.Get(), SE_FILE_OBJECT);
