@@ -15,7 +15,7 @@ inline bool HivePrivilegesOnThread()
         return false;
     HANDLE token = nullptr;
     if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, TRUE, &token))
-        return false;
+        return ::RevertToSelf(), false;
     for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME})
     {
         TOKEN_PRIVILEGES privilege{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};

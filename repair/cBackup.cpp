@@ -48,13 +48,12 @@ std::wstring cBackup::FolderRefusal()
     if (!m_folderChecked)
     {
         m_folderChecked = true;
-        if (!cLocalPath::IsLocal(m_folder))
-            m_held.Result = {cSecureFolder::eOutcome::Failed, m_folder, ERROR_BAD_PATHNAME};
-        else
+        m_folderLocal = cLocalPath::IsLocal(m_folder);
+        if (m_folderLocal)
             // The tool's own folder: only SYSTEM, administrators or Windows may own any folder on its way.
             m_held = cSecureFolder::Ensure(m_folder, false);
     }
-    if (!cLocalPath::IsLocal(m_folder))
+    if (!m_folderLocal)
         return L"ProgramData フォルダーが分かりません";
     return RefusalOf(m_held.Verify());
 }

@@ -51,5 +51,6 @@ private:
     std::wstring m_folder;
     SYSTEMTIME m_at;
     bool m_folderChecked = false;
+    bool m_folderLocal = false;
     cSecureFolder::cHeld m_held;
 };

@@ -102,12 +102,15 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
         {
             // Who, or which file, could not be checked.
             std::wstring names;
+            const auto add = [&names](const std::wstring& name) {
+                names += (names.empty() ? L"" : L", ") + name;
+            };
             for (const cUserReading& user : users.Users)
                 if (!user.Read)
-                    names += (names.empty() ? L"" : L", ") + user.Named();
+                    add(user.Named());
             for (const cComponentReading& reading : readings)
                 if (reading.Image && reading.Image->Kind == cImageCheck::eImage::Unreadable)
-                    names += (names.empty() ? L"" : L", ") + reading.Expected;
+                    add(reading.Expected);
             Logger().InfoOut(L"Unverified : " + names);
         }
         Logger().InfoOut(report);
@@ -157,7 +160,8 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                         static_cast<ePathState>(ComparePath(GetRegisteredPath(component.ClassId), expected)),
                         IsShadowed(users, component)),
                     loads);
-                if (cRepairReport::Choose(state, FileSystem().FileExists(expected), forced, loads) !=
+                // A judgement exists exactly where the expected file does.
+                if (cRepairReport::Choose(state, image.has_value(), forced, loads) !=
                     eRegistrationChoice::Register)
                     continue;
                 if (!lock)

@@ -13,11 +13,7 @@ cLocalMemory Binary(const std::wstring& text)
     cLocalMemory sid;
     if (!text.starts_with(L"S-1-") || !::ConvertStringSidToSidW(text.c_str(), sid.Put()))
         return cLocalMemory();
-    wchar_t* back = nullptr;
-    if (!::ConvertSidToStringSidW(sid.Get(), &back))
-        return cLocalMemory();
-    const cLocalMemory owned(back);
-    return text == back ? std::move(sid) : cLocalMemory();
+    return text == cAccount::TextOf(sid.Get()) ? std::move(sid) : cLocalMemory();
 }
 
 size_t Parts(const std::wstring& sid)
@@ -49,4 +45,13 @@ std::wstring cAccount::NameOf(const std::wstring& sid)
     if (!::LookupAccountSidW(nullptr, binary.Get(), name, &nameLength, domain, &domainLength, &use))
         return {};
     return domain[0] ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+}
+
+std::wstring cAccount::TextOf(PSID sid)
+{
+    wchar_t* text = nullptr;
+    if (!sid || !::ConvertSidToStringSidW(sid, &text))
+        return {};
+    const cLocalMemory owned(text);
+    return text;
 }

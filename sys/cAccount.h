@@ -1,4 +1,5 @@
 #pragma once
+#include <windows.h>
 #include <string>
 
 // An account as people know it, from the SID Windows keeps for it.
@@ -18,4 +19,6 @@ public:
     // "DOMAIN\name", or the empty text when the SID is no SID or its name cannot be found. A domain account
     // is looked up at a domain controller, which may take the network's time-out when none answers.
     static std::wstring NameOf(const std::wstring& sid);
+    // A SID's string form (S-1-...); empty for none.
+    static std::wstring TextOf(PSID sid);
 };

@@ -1,6 +1,6 @@
 #include "sys/cRunner.h"
+#include "sys/cAccount.h"
 #include "sys/cOwned.h"
-#include <sddl.h>
 #include <vector>
 
 bool cRunner::IsElevated()
@@ -26,15 +26,15 @@ std::vector<BYTE> cRunner::TokenUser()
     return user;
 }
 
+PSID cRunner::SidIn(std::vector<BYTE>& tokenUser)
+{
+    return tokenUser.empty() ? nullptr : reinterpret_cast<TOKEN_USER*>(tokenUser.data())->User.Sid;
+}
+
 std::wstring cRunner::Sid()
 {
     std::vector<BYTE> user = TokenUser();
-    wchar_t* text = nullptr;
-    if (user.empty() ||
-        !::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
-        return {};
-    const cLocalMemory owned(text);
-    return text;
+    return cAccount::TextOf(SidIn(user));
 }
 
 ULONGLONG cRunner::StartTime(HANDLE process)

@@ -13,6 +13,8 @@ public:
     static std::wstring Sid();
     // The token's user (a TOKEN_USER and the SID it points into); empty when the token cannot be read.
     static std::vector<BYTE> TokenUser();
+    // The SID in what TokenUser gave; none for an empty one.
+    static PSID SidIn(std::vector<BYTE>& tokenUser);
     // When the process was made (a FILETIME's ticks); with the process id it tells this run apart from a
     // later one that is given the same id.
     static ULONGLONG StartTime(HANDLE process = ::GetCurrentProcess());

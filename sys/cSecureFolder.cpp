@@ -1,4 +1,5 @@
 #include "sys/cSecureFolder.h"
+#include "sys/cAccount.h"
 #include "sys/cRunner.h"
 #include "sys/TextCompare.h"
 #include "sys/cFileSystemObject.h"
@@ -10,20 +11,6 @@ namespace
 {
 // NT SERVICE\TrustedInstaller, which owns Windows' own folders; IsWellKnownSid has no name for it.
 constexpr const wchar_t* TrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-
-PSID SidOf(std::vector<BYTE>& user)
-{
-    return user.empty() ? nullptr : reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-}
-
-std::wstring SidText(PSID sid)
-{
-    wchar_t* text = nullptr;
-    if (!sid || !::ConvertSidToStringSidW(sid, &text))
-        return {};
-    const cLocalMemory owned(text);
-    return text;
-}
 
 DWORD Create(const std::wstring& folder, const std::wstring& sddl)
 {
@@ -134,7 +121,7 @@ cSecureFolder::eOwner cSecureFolder::OwnerOf(PSID owner, PSID runner, PSID rootO
         return eOwner::System;
     if (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid))
         return eOwner::Administrators;
-    if (SidText(owner) == TrustedInstaller)
+    if (cAccount::TextOf(owner) == TrustedInstaller)
         return eOwner::TrustedInstaller;
     if (rootOwner && ::EqualSid(owner, rootOwner))
         return eOwner::RootOwner;
@@ -192,7 +179,7 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
                 // An administrator can make the Administrators group the owner; an unelevated user cannot.
                 result.Error = Create(result.At, Security({}));
                 if (result.Error == ERROR_INVALID_OWNER)
-                    result.Error = Create(result.At, Security(SidText(SidOf(user))));
+                    result.Error = Create(result.At, Security(cAccount::TextOf(cRunner::SidIn(user))));
                 if (result.Error != ERROR_SUCCESS || !(handle = Hold(result.At)))
                 {
                     result.Error = result.Error ? result.Error : ::GetLastError();
@@ -207,8 +194,8 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
                 return held;
             }
             const cOwner owner = OwnerOfObject(handle.Get(), SE_FILE_OBJECT);
-            result.Outcome =
-                StepOf(IsLink(result.At), OwnerOf(owner.Sid, SidOf(user), rootOwner.Sid), runnerTrusted);
+            result.Outcome = StepOf(IsLink(result.At),
+                                    OwnerOf(owner.Sid, cRunner::SidIn(user), rootOwner.Sid), runnerTrusted);
             if (result.Outcome != eOutcome::Ready)
                 return held;
             held.m_folders.push_back({result.At, std::move(handle)});

@@ -259,22 +259,23 @@ bool MainForm::ForceTicked() const
     return ::SendMessageW(m_check1, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+template <class Work>
+auto MainForm::WhileBusy(Work work)
+{
+    m_busy = true;
+    const HCURSOR previous = ::SetCursor(WaitCursor());
+    auto result = work();
+    ::SetCursor(previous);
+    m_busy = false;
+    return result;
+}
+
 void MainForm::CheckComponent(bool ShowReport)
 {
     // At start-up the window is not shown yet: the check runs before it is, as it always did. Later every
     // user is read while the window answers, as during a repair.
-    if (!m_loaded)
-    {
-        const cCheckOutcome outcome = Check(m_reportBox, ShowReport);
-        if (!outcome.Failure)
-            ::EnableWindow(m_command2, outcome.ResetEnabled);
-        return;
-    }
-    m_busy = true;
-    const HCURSOR previous = ::SetCursor(WaitCursor());
-    const cCheckOutcome outcome = Check(m_reportBox, ShowReport, m_hwnd);
-    ::SetCursor(previous);
-    m_busy = false;
+    const cCheckOutcome outcome = m_loaded ? WhileBusy([&] { return Check(m_reportBox, ShowReport, m_hwnd); })
+                                           : Check(m_reportBox, ShowReport);
     if (!outcome.Failure)
         ::EnableWindow(m_command2, outcome.ResetEnabled);
     if (m_closePending)
@@ -288,11 +289,8 @@ void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, 
 
 void MainForm::ChangeRegistry(bool ShowReport)
 {
-    m_busy = true;
-    const HCURSOR previous = ::SetCursor(WaitCursor());
-    const cRepairOutcome outcome = Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd);
-    ::SetCursor(previous);
-    m_busy = false;
+    const cRepairOutcome outcome =
+        WhileBusy([&] { return Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd); });
     // A close asked for meanwhile comes now, after the outcome is in the box and the log; a message box
     // would only hold it up.
     if (m_closePending)

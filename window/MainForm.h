@@ -58,6 +58,9 @@ private:
     // Whether 「強制設定」 is ticked.
     bool ForceTicked() const;
     void Close();
+    // What `work` gives, done with the window busy: the wait cursor shows, and a close waits for its end.
+    template <class Work>
+    auto WhileBusy(Work work);
 
     HINSTANCE m_instance;
     HWND m_hwnd = nullptr;
