@@ -11,7 +11,7 @@
 #include "bench/ImageFloor.h"
 #include "bench/UsersFloor.h"
 #include "repair/cUserRegistrations.h"
-#include "sys/cAccount.h"
+#include "security/cAccount.h"
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "sys/cAppError.h"
 #include "sys/cPrivateProfile.h"
-#include "sys/cRegistry.h"
+#include "registry/cRegistry.h"
 #include "sys/cShlwVB.h"
 #include <windows.h>
 

@@ -2,10 +2,10 @@
 #include "repair/cReportBuffer.h"
 #include "cli/cJsonWriter.h"
 #include "sys/cFileSystemObject.h"
-#include "sys/cFileVersion.h"
-#include "sys/cLocalPath.h"
-#include "sys/cSecureFolder.h"
-#include "sys/cRunner.h"
+#include "image/cFileVersion.h"
+#include "security/cLocalPath.h"
+#include "security/cSecureFolder.h"
+#include "security/cRunner.h"
 #include <algorithm>
 
 namespace

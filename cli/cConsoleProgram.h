@@ -2,7 +2,7 @@
 #include "repair/cRepairTool.h"
 #include "cli/cCommandLine.h"
 #include "cli/cConsoleStream.h"
-#include "sys/cSecureFolder.h"
+#include "security/cSecureFolder.h"
 #include <memory>
 #include <string>
 #include <vector>

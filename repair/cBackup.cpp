@@ -1,8 +1,8 @@
 #include "repair/cBackup.h"
 #include "sys/cAppError.h"
-#include "sys/cLocalPath.h"
-#include "sys/cRegFile.h"
-#include "sys/cSecureFolder.h"
+#include "security/cLocalPath.h"
+#include "registry/cRegFile.h"
+#include "security/cSecureFolder.h"
 #include "sys/mShlwVB.h"
 #include <cwchar>
 

@@ -1,6 +1,6 @@
 #pragma once
-#include "sys/cRegFile.h"
-#include "sys/cSecureFolder.h"
+#include "registry/cRegFile.h"
+#include "security/cSecureFolder.h"
 #include <windows.h>
 #include <string>
 #include <vector>

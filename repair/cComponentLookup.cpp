@@ -1,6 +1,6 @@
 #include "repair/cComponentLookup.h"
-#include "sys/cKey.h"
-#include "sys/cLocalPath.h"
+#include "registry/cKey.h"
+#include "security/cLocalPath.h"
 #include "sys/cPathForm.h"
 
 std::wstring cComponentLookup::MachineKeyPath(const std::wstring& classId)

@@ -1,5 +1,5 @@
 #pragma once
-#include "sys/cPeImage.h"
+#include "image/cPeImage.h"
 #include <windows.h>
 #include <optional>
 #include <string>

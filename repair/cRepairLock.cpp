@@ -1,5 +1,5 @@
 #include "repair/cRepairLock.h"
-#include "sys/cSecureFolder.h"
+#include "security/cSecureFolder.h"
 #include <sddl.h>
 
 std::optional<cRepairLock::eState> cRepairLock::Refusal(eOpened opened, bool ownerTrusted)

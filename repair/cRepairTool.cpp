@@ -3,7 +3,7 @@
 #include "repair/cComponentLookup.h"
 #include "repair/cStartup.h"
 #include "repair/cWorkerWait.h"
-#include "sys/cAccount.h"
+#include "security/cAccount.h"
 #include "catalogue/cCartoriaMapsRegister.h"
 #include "log/mDebug.h"
 #include "sys/cApplication.h"

@@ -1,10 +1,10 @@
 #include "repair/cUserRegistrations.h"
 #include "repair/cCheckReport.h"
 #include "repair/cComponentLookup.h"
-#include "sys/cAccount.h"
+#include "security/cAccount.h"
 #include "sys/cAppError.h"
-#include "sys/cRegFile.h"
-#include "sys/cRunner.h"
+#include "registry/cRegFile.h"
+#include "security/cRunner.h"
 #include "sys/Environment.h"
 
 namespace

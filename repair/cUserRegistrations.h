@@ -1,11 +1,11 @@
 #pragma once
 #include "repair/cComponent.h"
-#include "sys/cAccountNames.h"
-#include "sys/cDriveTypes.h"
-#include "sys/cHiveMount.h"
-#include "sys/cKey.h"
-#include "sys/cProfileList.h"
-#include "sys/cUserClasses.h"
+#include "security/cAccountNames.h"
+#include "security/cDriveTypes.h"
+#include "registry/cHiveMount.h"
+#include "registry/cKey.h"
+#include "registry/cProfileList.h"
+#include "registry/cUserClasses.h"
 #include <optional>
 #include <string>
 #include <vector>

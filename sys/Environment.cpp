@@ -1,5 +1,5 @@
 #include "sys/Environment.h"
-#include "sys/cKey.h"
+#include "registry/cKey.h"
 
 std::wstring ExpandedText(const std::wstring& text)
 {

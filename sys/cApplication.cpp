@@ -1,5 +1,5 @@
 #include "sys/cApplication.h"
-#include "sys/cVersionBlock.h"
+#include "image/cVersionBlock.h"
 #include <windows.h>
 
 namespace

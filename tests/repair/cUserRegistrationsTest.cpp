@@ -1,6 +1,6 @@
 #include "repair/cCheckReport.h"
 #include "sys/cAppError.h"
-#include "sys/cRegFile.h"
+#include "registry/cRegFile.h"
 #include "tests/support/SeamedUsers.h"
 
 const auto Sid = [](int n) { return L"S-1-5-21-1-2-3-" + std::to_wstring(n); };

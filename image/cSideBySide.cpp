@@ -1,4 +1,4 @@
-#include "sys/cSideBySide.h"
+#include "image/cSideBySide.h"
 #include <windows.h>
 #include <utility>
 

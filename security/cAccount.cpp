@@ -1,4 +1,4 @@
-#include "sys/cAccount.h"
+#include "security/cAccount.h"
 #include "sys/cOwned.h"
 #include <sddl.h>
 #include <algorithm>

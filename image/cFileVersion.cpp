@@ -1,6 +1,6 @@
-#include "sys/cFileVersion.h"
+#include "image/cFileVersion.h"
 #include "sys/cOwned.h"
-#include "sys/cVersionBlock.h"
+#include "image/cVersionBlock.h"
 
 std::optional<std::wstring> cFileVersion::Of(const std::wstring& path)
 {

@@ -1,5 +1,5 @@
-#include "sys/cFileVersion.h"
-#include "sys/cVersionBlock.h"
+#include "image/cFileVersion.h"
+#include "image/cVersionBlock.h"
 #include "tests/support/TestPc.h"
 
 // The test program carries the tool's own version resource.

@@ -1,8 +1,8 @@
-#include "sys/cHiveMount.h"
-#include "sys/cKey.h"
+#include "registry/cHiveMount.h"
+#include "registry/cKey.h"
 #include "sys/cOwned.h"
-#include "sys/cRunner.h"
-#include "sys/cThreadPrivileges.h"
+#include "security/cRunner.h"
+#include "security/cThreadPrivileges.h"
 #include <atomic>
 #include <cwchar>
 

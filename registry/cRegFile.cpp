@@ -1,4 +1,4 @@
-#include "sys/cRegFile.h"
+#include "registry/cRegFile.h"
 #include <algorithm>
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-#include "sys/cPeImage.h"
+#include "image/cPeImage.h"
 #include "tests/support/TestPc.h"
 #include <array>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "sys/cRegistry.h"
+#include "registry/cRegistry.h"
 #include "sys/StrConv.h"
 #include "sys/cOwned.h"
 #include <algorithm>

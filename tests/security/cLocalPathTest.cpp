@@ -1,5 +1,5 @@
-#include "sys/cDriveTypes.h"
-#include "sys/cLocalPath.h"
+#include "security/cDriveTypes.h"
+#include "security/cLocalPath.h"
 #include "tests/support/TestPc.h"
 
 // Only a drive-letter path on a drive of this PC is ever looked up: every other spelling Windows understands

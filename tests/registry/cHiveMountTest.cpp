@@ -1,7 +1,7 @@
-#include "sys/cHiveMount.h"
-#include "sys/cRunner.h"
-#include "sys/cThreadPrivileges.h"
-#include "sys/cUserClasses.h"
+#include "registry/cHiveMount.h"
+#include "security/cRunner.h"
+#include "security/cThreadPrivileges.h"
+#include "registry/cUserClasses.h"
 #include "tests/support/TestPc.h"
 
 namespace

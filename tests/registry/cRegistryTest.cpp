@@ -1,6 +1,6 @@
 #include "sys/cAppError.h"
-#include "sys/cKey.h"
-#include "sys/cRegistry.h"
+#include "registry/cKey.h"
+#include "registry/cRegistry.h"
 #include "tests/support/TestPc.h"
 
 TEST(cRegistryTest, ValueBytesReadAsTextUpToTheFirstZeroWithin1024BytesElseTheDefault)

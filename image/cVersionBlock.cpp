@@ -1,4 +1,4 @@
-#include "sys/cVersionBlock.h"
+#include "image/cVersionBlock.h"
 #include <cstring>
 
 namespace

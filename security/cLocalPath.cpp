@@ -1,4 +1,4 @@
-#include "sys/cLocalPath.h"
+#include "security/cLocalPath.h"
 #include <algorithm>
 #include <array>
 

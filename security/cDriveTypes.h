@@ -1,5 +1,5 @@
 #pragma once
-#include "sys/cLocalPath.h"
+#include "security/cLocalPath.h"
 #include <map>
 #include <string>
 

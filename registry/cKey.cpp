@@ -1,4 +1,4 @@
-#include "sys/cKey.h"
+#include "registry/cKey.h"
 #include "sys/StrConv.h"
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "sys/cPeImage.h"
+#include "image/cPeImage.h"
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 #include "repair/cBackup.h"
-#include "sys/cSecureFolder.h"
+#include "security/cSecureFolder.h"
 #include "tests/support/TestPc.h"
 #include <sddl.h>
 

@@ -1,4 +1,4 @@
-#include "sys/cUserClasses.h"
+#include "registry/cUserClasses.h"
 #include "sys/cOwned.h"
 #include <vector>
 

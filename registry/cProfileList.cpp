@@ -1,6 +1,6 @@
-#include "sys/cProfileList.h"
+#include "registry/cProfileList.h"
 #include "sys/Environment.h"
-#include "sys/cKey.h"
+#include "registry/cKey.h"
 
 std::vector<cProfileList::cProfile> cProfileList::Read()
 {

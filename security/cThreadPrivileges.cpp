@@ -1,4 +1,4 @@
-#include "sys/cThreadPrivileges.h"
+#include "security/cThreadPrivileges.h"
 
 cThreadPrivileges::cThreadPrivileges(std::initializer_list<const wchar_t*> names)
 {

@@ -1,6 +1,6 @@
 #pragma once
-#include "sys/cHiveMount.h"
-#include "sys/cKey.h"
+#include "registry/cHiveMount.h"
+#include "registry/cKey.h"
 #include <string>
 
 // One user's own classes (what HKEY_CURRENT_USER\Software\Classes is to that user's programs), opened for the

@@ -1,5 +1,5 @@
-#include "sys/cRunner.h"
-#include "sys/cAccount.h"
+#include "security/cRunner.h"
+#include "security/cAccount.h"
 #include "sys/cOwned.h"
 #include <vector>
 

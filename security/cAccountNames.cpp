@@ -1,4 +1,4 @@
-#include "sys/cAccountNames.h"
+#include "security/cAccountNames.h"
 #include <algorithm>
 #include <condition_variable>
 #include <deque>

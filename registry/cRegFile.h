@@ -1,5 +1,5 @@
 #pragma once
-#include "sys/cKey.h"
+#include "registry/cKey.h"
 #include <string>
 #include <vector>
 

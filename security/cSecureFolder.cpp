@@ -1,6 +1,6 @@
-#include "sys/cSecureFolder.h"
-#include "sys/cAccount.h"
-#include "sys/cRunner.h"
+#include "security/cSecureFolder.h"
+#include "security/cAccount.h"
+#include "security/cRunner.h"
 #include "sys/TextCompare.h"
 #include "sys/cFileSystemObject.h"
 #include <aclapi.h>

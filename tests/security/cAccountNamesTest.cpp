@@ -1,4 +1,4 @@
-#include "sys/cAccountNames.h"
+#include "security/cAccountNames.h"
 #include "tests/support/TestPc.h"
 
 // A domain controller that never answers holds a thread of its own, never the reading: one deadline for the

@@ -1,4 +1,4 @@
-#include "sys/cDriveTypes.h"
+#include "security/cDriveTypes.h"
 
 UINT cDriveTypes::Of(const std::wstring& root)
 {
