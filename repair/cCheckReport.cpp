@@ -1,16 +1,11 @@
 #include "repair/cCheckReport.h"
 #include "repair/cComponent.h"
-#include "sys/TextCompare.h"
-
-bool cCheckReport::SamePath(const std::wstring& registeredPath, const std::wstring& expectedPath)
-{
-    return !registeredPath.empty() && textcmp::Equal(registeredPath, expectedPath);
-}
+#include "repair/cComponentLookup.h"
 
 ePathState cCheckReport::StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
                                  const std::function<bool()>& expectedExists)
 {
-    if (SamePath(registeredPath, expectedPath))
+    if (cComponentLookup::SamePath(registeredPath, expectedPath))
         return ePathState::Correct;
     return expectedExists() ? ePathState::Repairable : ePathState::Missing;
 }

@@ -41,8 +41,6 @@ public:
         bool ResetEnabled;  // whether 「再設定」 can repair something
     };
 
-    // A registered path names the expected file when it is not empty and equal under text comparison.
-    static bool SamePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
     // `expectedExists` is asked only when the paths differ.
     static ePathState StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
                               const std::function<bool()>& expectedExists);

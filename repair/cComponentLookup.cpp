@@ -1,7 +1,13 @@
 #include "repair/cComponentLookup.h"
 #include "registry/cKey.h"
 #include "security/cLocalPath.h"
+#include "sys/TextCompare.h"
 #include "sys/cPathForm.h"
+
+bool cComponentLookup::SamePath(const std::wstring& registeredPath, const std::wstring& expectedPath)
+{
+    return !registeredPath.empty() && textcmp::Equal(registeredPath, expectedPath);
+}
 
 std::wstring cComponentLookup::MachineKeyPath(const std::wstring& classId)
 {

@@ -29,4 +29,6 @@ public:
     // test's stand-in).
     static std::wstring LongForm(const std::wstring& registeredText,
                                  const std::function<std::wstring(const std::wstring&)>& longForm = {});
+    // A registered path names the expected file when it is not empty and equal under text comparison.
+    static bool SamePath(const std::wstring& registeredPath, const std::wstring& expectedPath);
 };

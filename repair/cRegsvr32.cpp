@@ -1,5 +1,4 @@
 #include "repair/cRegsvr32.h"
-#include "repair/cCheckReport.h"
 #include "repair/cComponentLookup.h"
 #include "sys/cPathForm.h"
 #include "sys/mShlwVB.h"
@@ -32,7 +31,7 @@ cRegistrationOutcome cRegsvr32::Register(const std::wstring& expectedPath, const
     // Exit code 0 says only that the file's own registration ran: the repair happened only when COM now
     // finds the component where it belongs.
     const std::wstring registered = RegisteredText(classId);
-    if (!cCheckReport::SamePath(cComponentLookup::LongForm(registered), expectedPath))
+    if (!cComponentLookup::SamePath(cComponentLookup::LongForm(registered), expectedPath))
         return cRegistrationOutcome::Failure(
             L"regsvr32.exe は正常に終了しましたが、参照位置が変わっていません（現在の参照位置：" +
             registered + L"）");

@@ -1,5 +1,4 @@
 #include "repair/cUserRegistrations.h"
-#include "repair/cCheckReport.h"
 #include "repair/cComponentLookup.h"
 #include "security/cAccount.h"
 #include "sys/cAppError.h"
@@ -53,8 +52,8 @@ eUserState cUserRegistrations::StateOf(cKey::eValue kind, const std::wstring& lo
                                        const std::wstring& expected)
 {
     // An empty value, a value of another type and a path elsewhere all break the user's map alike.
-    return kind == cKey::eValue::Text && cCheckReport::SamePath(longPath, expected) ? eUserState::Correct
-                                                                                    : eUserState::Shadows;
+    return kind == cKey::eValue::Text && cComponentLookup::SamePath(longPath, expected) ? eUserState::Correct
+                                                                                        : eUserState::Shadows;
 }
 
 eUserKey cUserRegistrations::KeyOf(LONG classKey, LONG treatAs, LONG server)

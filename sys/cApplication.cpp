@@ -1,17 +1,9 @@
 #include "sys/cApplication.h"
-#include "image/cVersionBlock.h"
+#include "version.h"
 #include <windows.h>
 
-namespace
-{
-// The running executable's numbers cannot change while it runs: read them once.
-const VS_FIXEDFILEINFO& FixedInfo()
-{
-    static const VS_FIXEDFILEINFO info =
-        cVersionBlock::OfThisProgram().FixedInfo().value_or(VS_FIXEDFILEINFO{});
-    return info;
-}
-} // namespace
+// The version numbers and the title come from the definitions that also make the program's version block
+// (res/version.rc): the same build gives the same facts, with no reader of the block at this floor.
 
 std::wstring cApplication::ExePath()
 {
@@ -45,28 +37,20 @@ std::wstring cApplication::Path()
 
 unsigned cApplication::Major()
 {
-    return HIWORD(FixedInfo().dwFileVersionMS);
+    return P2F_VERSION_MAJOR;
 }
 
 unsigned cApplication::Minor()
 {
-    return LOWORD(FixedInfo().dwFileVersionMS);
+    return P2F_VERSION_MINOR;
 }
 
 unsigned cApplication::Revision()
 {
-    return LOWORD(FixedInfo().dwFileVersionLS);
+    return P2F_VERSION_REVISION;
 }
 
 std::wstring cApplication::Title()
 {
-    std::optional<std::wstring> name =
-        cVersionBlock::OfThisProgram().StringValue(L"041104B0", L"ProductName");
-    if (name && !name->empty())
-        return *name;
-    std::wstring exe = ExePath();
-    const size_t slash = exe.find_last_of(L'\\');
-    exe = exe.substr(slash == std::wstring::npos ? 0 : slash + 1);
-    const size_t dot = exe.find_last_of(L'.');
-    return dot == std::wstring::npos ? exe : exe.substr(0, dot);
+    return L"" P2F_PRODUCT_NAME;
 }

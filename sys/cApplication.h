@@ -9,10 +9,10 @@ public:
     static std::wstring Path();
     // The full path of the running executable.
     static std::wstring ExePath();
-    // Parts 1, 2 and 4 of the executable's numeric file version; 0 when there is no version block.
+    // Parts 1, 2 and 4 of the executable's numeric file version.
     static unsigned Major();
     static unsigned Minor();
     static unsigned Revision();
-    // The product name of the version block, or the executable's base name when there is none.
+    // The product name of the version block.
     static std::wstring Title();
 };

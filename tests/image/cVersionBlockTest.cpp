@@ -1,5 +1,6 @@
 #include "image/cFileVersion.h"
 #include "image/cVersionBlock.h"
+#include "sys/cApplication.h"
 #include "tests/support/TestPc.h"
 
 // The test program carries the tool's own version resource.
@@ -11,6 +12,10 @@ TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndAnotherFilesACutOrDamagedOneA
     EXPECT_EQ(0u, block.FixedInfo()->dwFileVersionLS);
     EXPECT_EQ(L"地図コンポーネントレジストリ再設定ツール（カルトリアＷ３）",
               block.StringValue(L"041104B0", L"ProductName"));
+    // The program's own facts come from the definitions that make its block: they cannot differ.
+    EXPECT_EQ(block.FixedInfo()->dwFileVersionMS, MAKELONG(cApplication::Minor(), cApplication::Major()));
+    EXPECT_EQ(LOWORD(block.FixedInfo()->dwFileVersionLS), cApplication::Revision());
+    EXPECT_EQ(block.StringValue(L"041104B0", L"ProductName"), cApplication::Title());
     EXPECT_FALSE(block.StringValue(L"041104B0", L"NoSuchName") ||
                  block.StringValue(L"040904B0", L"ProductName"));
     HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
