@@ -8,13 +8,13 @@ TEST(cVersionBlockTest, ReadsTheProgramsOwnBlockAndAnotherFilesACutOrDamagedOneA
 {
     const cVersionBlock block = cVersionBlock::OfThisProgram();
     ASSERT_TRUE(block.FixedInfo());
-    EXPECT_EQ(MAKELONG(0, 2), block.FixedInfo()->dwFileVersionMS);
-    EXPECT_EQ(0u, block.FixedInfo()->dwFileVersionLS);
     EXPECT_EQ(L"地図コンポーネントレジストリ再設定ツール（カルトリアＷ３）",
               block.StringValue(L"041104B0", L"ProductName"));
     // The program's own facts come from the definitions that make its block: they cannot differ.
-    EXPECT_EQ(block.FixedInfo()->dwFileVersionMS, MAKELONG(cApplication::Minor(), cApplication::Major()));
-    EXPECT_EQ(LOWORD(block.FixedInfo()->dwFileVersionLS), cApplication::Revision());
+    const VS_FIXEDFILEINFO fixed = *block.FixedInfo();
+    EXPECT_EQ(
+        Joined(HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionLS)),
+        Joined(cApplication::Major(), cApplication::Minor(), cApplication::Revision()));
     EXPECT_EQ(block.StringValue(L"041104B0", L"ProductName"), cApplication::Title());
     EXPECT_FALSE(block.StringValue(L"041104B0", L"NoSuchName") ||
                  block.StringValue(L"040904B0", L"ProductName"));
