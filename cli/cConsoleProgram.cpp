@@ -1,6 +1,8 @@
 #include "cli/cConsoleProgram.h"
 #include "repair/cReportBuffer.h"
 #include "cli/cJsonWriter.h"
+#include "registry/cHiveMount.h"
+#include "repair/cStopRequest.h"
 #include "sys/cFileSystemObject.h"
 #include "image/cFileVersion.h"
 #include "security/cLocalPath.h"
@@ -169,6 +171,7 @@ void WriteCheck(cJsonWriter& json, const cCheckOutcome& check,
     WriteUsers(json, check.Users);
     if (ran)
     {
+        json.Key(L"unlisted").Number(static_cast<long long>(check.Unlisted));
         WriteSkipped(json, check.Skipped);
         std::vector<cUnloadFailure> unloads = check.Unloads;
         unloads.insert(unloads.end(), moreUnloads.begin(), moreUnloads.end());
@@ -185,6 +188,18 @@ std::wstring ComputerName()
     return ::GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
 }
 } // namespace
+
+BOOL WINAPI cConsoleProgram::OnControl(DWORD type)
+{
+    // Ctrl+C or Ctrl+Break: the run stops before its next change, unloads what it loaded and ends 4 with its
+    // log entry and JSON. A closed console, a sign-out or a shut-down ends the process soon after this
+    // returns: no further change, and one try at unloading a user's file this run loaded.
+    cStopRequest::Request();
+    if (type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT)
+        return TRUE;
+    cHiveMount::UnloadAllOnce();
+    return FALSE;
+}
 
 int cConsoleProgram::Run(const std::vector<std::wstring>& args)
 {
@@ -334,6 +349,9 @@ std::optional<std::wstring> cConsoleProgram::LogPathFor(const cCliRequest& reque
                 ? L"ログフォルダーまたはその途中のフォルダーの所有者が "
                   L"SYSTEM、Administrators、TrustedInstaller、"
                   L"実行中のユーザーのどれでもないため、ログなしで続けます: "
+            : folder.Outcome == cSecureFolder::eOutcome::Unheld
+                ? L"ログフォルダーまたはその途中のフォルダーを名前の変更や移動から保護できないため、ログなし"
+                  L"で続けます: "
                 : nullptr;
         if (refused)
         {
@@ -363,6 +381,8 @@ void cConsoleProgram::ReportUnread(const cCheckOutcome& check) const
             m_err.Write(cCheckReport::NotReadLine(user.Named(), user.Reason).substr(1) + L"\r\n");
     for (const cUnloadFailure& failure : check.Unloads)
         m_err.Write(cCheckReport::UnloadLine(failure).substr(1) + L"\r\n");
+    if (check.Unlisted)
+        m_err.Write(cCheckReport::UnlistedLine(check.Unlisted).substr(1) + L"\r\n");
 }
 
 void cConsoleProgram::ReportFailure(const std::optional<cAppError>& failure) const

@@ -33,6 +33,8 @@ public:
 
     // `args` without the program's name.
     int Run(const std::vector<std::wstring>& args);
+    // The console's control handler (SetConsoleCtrlHandler), which the program installs before it runs.
+    static BOOL WINAPI OnControl(DWORD type);
 
     static eExitCode ExitCodeOf(eVerdict verdict);
     // A check's code: a classes file this run loaded and could not unload again fails it.

@@ -5,6 +5,7 @@
 int wmain(int argc, wchar_t** argv)
 {
     RestrictDllSearch();
+    ::SetConsoleCtrlHandler(&cConsoleProgram::OnControl, TRUE);
     const cConsoleStream out(STD_OUTPUT_HANDLE), err(STD_ERROR_HANDLE);
     try
     {

@@ -4,6 +4,8 @@
 #include "security/cRunner.h"
 #include "security/cThreadPrivileges.h"
 #include <atomic>
+#include <mutex>
+#include <set>
 #include <cwchar>
 
 namespace
@@ -12,6 +14,10 @@ namespace
 const std::initializer_list<const wchar_t*> HivePrivileges = {SE_BACKUP_NAME, SE_RESTORE_NAME};
 
 std::atomic<unsigned> s_mounts{0};
+
+// The names this run has loaded and not yet unloaded, for a console's close handler on another thread.
+std::mutex s_loadedLock;
+std::set<std::wstring> s_loaded;
 } // namespace
 
 cHiveMount& cHiveMount::operator=(cHiveMount&& other) noexcept
@@ -27,14 +33,17 @@ cHiveMount& cHiveMount::operator=(cHiveMount&& other) noexcept
 LONG cHiveMount::Load(const std::wstring& file)
 {
     Unload();
+    if (cThreadPrivileges::Spoiled())
+        return ERROR_PRIVILEGE_NOT_HELD;
     const std::wstring name = NameOf(::GetCurrentProcessId(), cRunner::StartTime(), ++s_mounts);
     const cThreadPrivileges privileges(HivePrivileges);
     if (privileges.Status() != ERROR_SUCCESS)
         return privileges.Status() == ERROR_NOT_ALL_ASSIGNED ? ERROR_PRIVILEGE_NOT_HELD
                                                              : static_cast<LONG>(privileges.Status());
+    const std::lock_guard<std::mutex> guard(s_loadedLock);
     const LONG status = ::RegLoadKeyW(HKEY_USERS, name.c_str(), file.c_str());
     if (status == ERROR_SUCCESS)
-        m_name = name;
+        m_name = name, s_loaded.insert(name);
     return status;
 }
 
@@ -42,26 +51,54 @@ LONG cHiveMount::Unload()
 {
     if (m_name.empty())
         return ERROR_SUCCESS;
-    const LONG status = UnloadName(m_name);
+    const LONG status = UnloadName(m_name, UnloadWaitsMs);
     if (status == ERROR_SUCCESS)
+    {
+        const std::lock_guard<std::mutex> guard(s_loadedLock);
+        s_loaded.erase(m_name);
         m_name.clear();
+    }
     return status;
 }
 
-LONG cHiveMount::UnloadName(const std::wstring& name)
+size_t cHiveMount::UnloadAllOnce()
 {
-    const cThreadPrivileges privileges(HivePrivileges);
-    LONG status = ERROR_SUCCESS;
-    for (int tries = 0; tries < UnloadTries; ++tries)
+    const std::lock_guard<std::mutex> guard(s_loadedLock);
+    for (auto name = s_loaded.begin(); name != s_loaded.end();)
+        name = UnloadName(*name, {}) == ERROR_SUCCESS ? s_loaded.erase(name) : std::next(name);
+    return s_loaded.size();
+}
+
+unsigned cHiveMount::Loads() noexcept
+{
+    return s_mounts;
+}
+
+std::function<void(DWORD)>& cHiveMount::Wait()
+{
+    static std::function<void(DWORD)> wait = [](DWORD ms) { ::Sleep(ms); };
+    return wait;
+}
+
+LONG cHiveMount::Retried(const std::function<LONG()>& unloadOnce, std::span<const DWORD> waitsMs,
+                         const std::function<void(DWORD)>& wait)
+{
+    LONG status = unloadOnce();
+    for (size_t i = 0; i < waitsMs.size(); ++i)
     {
-        if (tries)
-            ::Sleep(100);
-        status = ::RegUnLoadKeyW(HKEY_USERS, name.c_str());
         // Gone already: someone unloaded it meanwhile.
         if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
             return ERROR_SUCCESS;
+        wait(waitsMs[i]);
+        status = unloadOnce();
     }
-    return status;
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+}
+
+LONG cHiveMount::UnloadName(const std::wstring& name, std::span<const DWORD> waitsMs)
+{
+    const cThreadPrivileges privileges(HivePrivileges);
+    return Retried([&name] { return ::RegUnLoadKeyW(HKEY_USERS, name.c_str()); }, waitsMs, Wait());
 }
 
 std::wstring cHiveMount::NameOf(DWORD processId, ULONGLONG started, unsigned n)
@@ -128,7 +165,7 @@ std::vector<cHiveMount::cLeftover> cHiveMount::ClearLeftovers()
             ::GetExitCodeProcess(process.Get(), &exitCode);
         if (RunOf(opened, exitCode, process ? cRunner::StartTime(process.Get()) : 0, *owner) == eRun::Alive)
             continue;
-        const LONG status = UnloadName(name);
+        const LONG status = UnloadName(name, LeftoverWaitsMs);
         if (status != ERROR_SUCCESS)
             left.push_back({name, status});
     }

@@ -7,6 +7,36 @@ LONG cKey::Open(HKEY parent, const std::wstring& path, REGSAM access)
     return ::RegOpenKeyExW(parent, path.c_str(), 0, access, m_key.Put());
 }
 
+LONG cKey::OpenNoLink(HKEY parent, const std::wstring& path, REGSAM access)
+{
+    cKey at;
+    HKEY from = parent;
+    for (size_t start = 0;;)
+    {
+        const size_t end = path.find(L'\\', start);
+        const std::wstring name = path.substr(start, end == std::wstring::npos ? end : end - start);
+        const bool last = end == std::wstring::npos;
+        cKey next;
+        LONG status = ::RegOpenKeyExW(from, name.c_str(), REG_OPTION_OPEN_LINK,
+                                      (last ? access : KEY_READ | (access & KEY_WOW64_RES)) | KEY_QUERY_VALUE,
+                                      next.m_key.Put());
+        if (status != ERROR_SUCCESS)
+            return status;
+        // A link key holds its target as the value SymbolicLinkValue of the type REG_LINK.
+        DWORD type = REG_NONE;
+        status = ::RegQueryValueExW(next.Get(), L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+        if ((status == ERROR_SUCCESS || status == ERROR_MORE_DATA) && type == REG_LINK)
+            return IsLink;
+        at = std::move(next);
+        from = at.Get();
+        if (last)
+            break;
+        start = end + 1;
+    }
+    m_key = std::move(at.m_key);
+    return ERROR_SUCCESS;
+}
+
 cKey::cValue cKey::Read(const std::wstring& name) const
 {
     cValue value;
@@ -97,14 +127,47 @@ LONG cKey::SubKeys(std::vector<std::wstring>& names, size_t limit) const
     return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
 }
 
-LONG cKey::DeleteTree(const std::wstring& name, REGSAM view) const
+LONG cKey::DeleteSelf()
 {
-    cKey target;
-    LONG status = target.Open(m_key.Get(), name,
-                              view | DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE);
-    if (status == ERROR_SUCCESS)
-        status = ::RegDeleteTreeW(target.Get(), nullptr);
-    if (status == ERROR_SUCCESS)
-        status = ::RegDeleteKeyExW(m_key.Get(), name.c_str(), view, 0);
-    return status;
+    return DeleteSelf(0);
+}
+
+LONG cKey::DeleteSelf(size_t depth)
+{
+    // RegDeleteKeyExW and RegDeleteTreeW take names, and a subkey by name may be a link they follow; the
+    // native call takes the handle itself, and each subkey is opened itself. ntdll is in every process.
+    constexpr size_t MaxDepth = 32;
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto find = [ntdll](const char* name) {
+        return ntdll ? reinterpret_cast<void*>(::GetProcAddress(ntdll, name)) : nullptr;
+    };
+    const auto deleteKey = reinterpret_cast<LONG(NTAPI*)(HANDLE)>(find("NtDeleteKey"));
+    const auto toError = reinterpret_cast<ULONG(NTAPI*)(LONG)>(find("RtlNtStatusToDosError"));
+    if (!deleteKey || !toError)
+        return ERROR_PROC_NOT_FOUND;
+    if (depth > MaxDepth)
+        return ERROR_CANTWRITE;
+    // The first subkey each time: a deleted one drops out, one that cannot be deleted ends it.
+    for (;;)
+    {
+        wchar_t name[256] = {}; // a key name has at most 255 characters
+        DWORD length = 256;
+        LONG status = ::RegEnumKeyExW(m_key.Get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        cKey child;
+        if (status == ERROR_SUCCESS)
+            status = ::RegOpenKeyExW(m_key.Get(), name, REG_OPTION_OPEN_LINK,
+                                     DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                                     child.m_key.Put());
+        if (status == ERROR_SUCCESS)
+            status = child.DeleteSelf(depth + 1);
+        if (status != ERROR_SUCCESS)
+            return status;
+    }
+    const LONG native = deleteKey(m_key.Get());
+    if (native < 0)
+        return static_cast<LONG>(toError(native));
+    m_key.Reset();
+    return ERROR_SUCCESS;
 }

@@ -35,8 +35,14 @@ public:
     cKey() = default;
     // Takes over a key opened elsewhere (a private hive, for one).
     explicit cKey(HKEY owned) : m_key(owned) {}
+    // Status of a key on the way that is a registry link, which the tool neither follows nor changes.
+    static constexpr LONG IsLink = ERROR_CANT_RESOLVE_FILENAME;
+
     // Opens `path` below `parent` (a root or an open key); the registry's status.
     LONG Open(HKEY parent, const std::wstring& path, REGSAM access);
+    // The same, one name at a time, each opened itself rather than what it links to: IsLink when one of them
+    // is a link (a user can make one in their own classes, and Windows follows it even into the machine's).
+    LONG OpenNoLink(HKEY parent, const std::wstring& path, REGSAM access);
     HKEY Get() const noexcept { return m_key.Get(); }
     bool IsOpen() const noexcept { return m_key.IsValid(); }
 
@@ -55,10 +61,13 @@ public:
     // listing.
     LONG Values(std::vector<cRawValue>& values, size_t limit) const;
     LONG SubKeys(std::vector<std::wstring>& names, size_t limit) const;
-    // Removes the subkey `name` of this key with its values and subkeys; the registry's status. The key must
-    // be open with KEY_WOW64_64KEY when `name` lies in the 64-bit view's physical tree.
-    LONG DeleteTree(const std::wstring& name, REGSAM view) const;
+    // Removes this very key, opened with DELETE and the rights to list it, with its values and subkeys (a
+    // link among them as the link itself): what was opened and checked goes, never what another key of that
+    // name has become meanwhile, nor what a link points to. The registry's status.
+    LONG DeleteSelf();
 
 private:
+    LONG DeleteSelf(size_t depth);
+
     cRegKey m_key;
 };

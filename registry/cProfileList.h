@@ -19,7 +19,14 @@ public:
         std::wstring Sid;    // the entry's name, as written there
         std::wstring Folder; // ProfileImagePath with its variables expanded; empty when the entry has none
         DWORD State = 0;     // its State value; 0 without one
+        LONG Status = ERROR_SUCCESS; // the registry's status of opening the entry: not read unless it opened
     };
-    // Every entry, in the registry's order; none when the list cannot be read.
-    static std::vector<cProfile> Read();
+    struct cReading
+    {
+        LONG Status = ERROR_SUCCESS; // of opening and listing the list itself: no list, no users known
+        std::vector<cProfile> Profiles;
+        size_t Unlisted = 0; // entries past MaxProfiles, never read
+    };
+    // Every entry, in the registry's order, each with the status of opening it: none is passed over here.
+    static cReading Read();
 };

@@ -102,7 +102,8 @@ LONG cRegFile::Add(const cKey& key, const std::wstring& name, size_t depth)
     for (const std::wstring& subKey : subKeys)
     {
         cKey child;
-        status = child.Open(key.Get(), subKey, KEY_READ | KEY_WOW64_64KEY);
+        // A link inside is never followed: its target is no part of the key (cKey::IsLink then).
+        status = child.OpenNoLink(key.Get(), subKey, KEY_READ | KEY_WOW64_64KEY);
         if (status == ERROR_SUCCESS)
             status = Add(child, name + L"\\" + subKey, depth + 1);
         if (status != ERROR_SUCCESS)

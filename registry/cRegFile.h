@@ -14,8 +14,8 @@ public:
     static constexpr size_t MaxEntries = 4096;
 
     cRegFile() : m_text(std::wstring(Header) + L"\r\n") {}
-    // Adds `key` with its values and subkeys, named `name` (HKEY_...\...). The registry's status; anything
-    // but ERROR_SUCCESS leaves the file unfit to save.
+    // Adds `key` with its values and subkeys, named `name` (HKEY_...\...). The registry's status
+    // (cKey::IsLink for a link below it); anything but ERROR_SUCCESS leaves the file unfit to save.
     LONG AddTree(const cKey& key, const std::wstring& name);
     // One value as the export writes it: "name"= or @= and the data.
     static std::wstring ValueLine(const std::wstring& name, DWORD type, const std::vector<BYTE>& data);

@@ -37,6 +37,9 @@ std::wstring cBackup::RefusalOf(const cSecureFolder::cResult& folder)
                folder.At;
     case cSecureFolder::eOutcome::Swapped:
         return L"確認したあとでバックアップフォルダーの途中のフォルダーが置き換えられました：" + folder.At;
+    case cSecureFolder::eOutcome::Unheld:
+        return L"バックアップフォルダーの途中のフォルダーを、名前の変更や移動から保護できません（" +
+               SystemMessage(folder.Error) + L"）：" + folder.At;
     case cSecureFolder::eOutcome::Failed:
         break;
     }

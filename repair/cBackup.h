@@ -39,6 +39,8 @@ public:
     }
     // A new file's path for `what` in the backup folder, made safe first; Failed with the reason otherwise.
     cSaved Reserve(const std::wstring& what);
+    // Why no file may be saved in a folder the folder check came to; empty when it is ready.
+    static std::wstring RefusalOf(const cSecureFolder::cResult& folder);
     // Saves the machine's two class keys before regsvr32 changes them.
     cSaved SaveMachine(const std::vector<std::wstring>& classIds);
 
@@ -46,7 +48,6 @@ private:
     // Why no file can be saved in the folder, empty when it is ready: checked, made where missing and held
     // from the first file on, and looked at again before each.
     std::wstring FolderRefusal();
-    static std::wstring RefusalOf(const cSecureFolder::cResult& folder);
 
     std::wstring m_folder;
     SYSTEMTIME m_at;

@@ -12,9 +12,16 @@ ePathState cCheckReport::StateOf(const std::wstring& registeredPath, const std::
 
 cCheckReport::Verdict cCheckReport::VerdictOf(ePathState control, ePathState lookup, bool everyUserRead)
 {
+    // Unverified has lines of its own: a reader of the first line alone must never take it for "set up".
+    if (control == ePathState::Correct && lookup == ePathState::Correct && !everyUserRead)
+        return {eVerdict::Unverified,
+                L"・このＰＣが設定済みかどうかは確認できていません（未確認）。\r\n"
+                L"　確認できた登録はすべて正しく設定されていますが、上に挙げたユーザーまたはファイルを確認で"
+                L"きませんでした。\r\n"
+                L"　下の対処を行ってから、もう一度確認してください。",
+                false};
     if (control == ePathState::Correct && lookup == ePathState::Correct)
-        return {everyUserRead ? eVerdict::SetUp : eVerdict::Unverified,
-                L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
+        return {eVerdict::SetUp, L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
     // One repairable component is enough: re-registering it helps even when the other file is missing.
     if (control == ePathState::Repairable || lookup == ePathState::Repairable)
         return {eVerdict::RepairNeeded,
@@ -38,7 +45,7 @@ ePathState cCheckReport::LoadableState(ePathState state, cImageCheck::eImage ima
 }
 
 cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& users,
-                                              const std::vector<cUnloadFailure>& unloads)
+                                              const std::vector<cUnloadFailure>& unloads, size_t unlisted)
 {
     UserLines lines;
     for (const cUserReading& user : users)
@@ -53,6 +60,12 @@ cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& u
                 (component.Component == &MapControl ? lines.Control : lines.Lookup)
                     .push_back(ShadowLine(user.Shown(), component));
     }
+    if (unlisted)
+    {
+        lines.NotRead.push_back(UnlistedLine(unlisted));
+        lines.Advice.push_back(
+            L"　プロファイル一覧：使われていないプロファイルを削除してから、もう一度確認してください");
+    }
     if (!lines.Advice.empty())
         lines.Advice.insert(
             lines.Advice.begin(),
@@ -62,12 +75,20 @@ cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& u
     return lines;
 }
 
+std::wstring cCheckReport::UnlistedLine(size_t unlisted)
+{
+    return L"・プロファイル一覧の項目が多すぎるため、" + std::to_wstring(unlisted) +
+           L" 件のユーザー別の登録を確認できませんでした";
+}
+
 std::wstring cCheckReport::Found(const cUserComponent& component)
 {
     if (component.Key == eUserKey::NoServer)
         return L"（InprocServer32 のないキー）";
     if (component.Key == eUserKey::TreatAs)
         return L"（TreatAs のあるキー）";
+    if (component.Key == eUserKey::Link)
+        return L"（リンクになっているキー）";
     return component.Kind == cKey::eValue::OtherType ? L"（文字列ではない値）"
            : component.Kind == cKey::eValue::TooLong ? L"（長すぎる値）"
            : component.Registered.empty()            ? L"（空の値）"
@@ -96,11 +117,18 @@ const wchar_t* cCheckReport::AdviceOf(eNotRead why)
         return L"プロファイルのフォルダーにあるリンクを確かめてください";
     case eNotRead::InUse:
         return L"ＰＣを再起動してから、もう一度確認してください";
+    case eNotRead::NoEntry:
+    case eNotRead::Denied:
+        return L"プロファイル一覧の項目と UsrClass.dat のアクセス許可を確認してください";
+    case eNotRead::Unsaved:
+        return L"このユーザーに一度サインインしてもらい（保存されていない変更を Windows が書き込みます）、"
+               L"サインアウトしたあとでもう一度確認してください";
     case eNotRead::KeyUnreadable:
         return L"このユーザーのキーのアクセス許可を確かめてください";
     case eNotRead::None:
     case eNotRead::NotLocal:
     case eNotRead::Refused:
+    case eNotRead::Damaged:
         break;
     }
     // Signed in, a user's classes are read where Windows loads them.

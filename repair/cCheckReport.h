@@ -61,7 +61,9 @@ public:
         std::vector<std::wstring> Control, Lookup, NotRead, Unloads, Advice;
     };
     static UserLines LinesOf(const std::vector<cUserReading>& users,
-                             const std::vector<cUnloadFailure>& unloads = {});
+                             const std::vector<cUnloadFailure>& unloads = {}, size_t unlisted = 0);
+    // The profile-list entries past the reading's bound, which no one read.
+    static std::wstring UnlistedLine(size_t unlisted);
     // What a user's COM finds in their key, as the report says it.
     static std::wstring Found(const cUserComponent& component);
     static std::wstring ShadowLine(const std::wstring& who, const cUserComponent& component);

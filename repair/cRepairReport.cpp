@@ -45,6 +45,12 @@ void cRepairReport::AddRemoval(const cComponent& component, const cUserReading& 
          removed ? backup : std::wstring()});
     m_text += L"\r\n・" + std::wstring(component.Name) + L" → ";
     const std::wstring who = L"（" + cCheckReport::Shown(user.Shown()) + L"）";
+    if (removed && user.Runner)
+    {
+        m_text += L"regsvr32 の書き込み先にならないよう、実行中のユーザー" + who +
+                  L"のユーザー別の登録を削除しました（バックアップ：" + backup + L"）";
+        return;
+    }
     if (removed)
     {
         m_text += L"ユーザー別の登録を削除しました" + who + L"\r\n　バックアップ：" + backup;

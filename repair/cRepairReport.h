@@ -18,6 +18,10 @@ enum class eRegistrationChoice
 class cRepairReport
 {
 public:
+    // Why regsvr32 was not run for a component: the runner's own key, which would take its writes, stays.
+    static constexpr const wchar_t* RunnerKeyStays =
+        L"実行中のユーザーのユーザー別の登録を削除できないため、regsvr32 を実行しませんでした";
+
     // A component is registered when its registration can be repaired, or when the force box is ticked
     // and its file is there: regsvr32 is never asked to register a missing file, nor one that cannot be
     // loaded, and one lacking a DLL only when forced.
@@ -27,7 +31,8 @@ public:
     // Starts the section below the report box's current text.
     explicit cRepairReport(const std::wstring& reportBoxText);
     void Add(const cComponent& component, const cRegistrationOutcome& outcome);
-    // The removal of a user's shadowing registration of `component`, saved first into `backup`.
+    // The removal of a user's shadowing registration of `component`, saved first into `backup`; the runner's,
+    // whatever it named, in one line.
     void AddRemoval(const cComponent& component, const cUserReading& user,
                     const cUserRegistrations::cRemoval& removal, const std::wstring& backup);
 

@@ -2,6 +2,7 @@
 #include "repair/cBackup.h"
 #include "repair/cComponentLookup.h"
 #include "repair/cStartup.h"
+#include "repair/cStopRequest.h"
 #include "repair/cWorkerWait.h"
 #include "security/cAccount.h"
 #include "catalogue/cCartoriaMapsRegister.h"
@@ -52,6 +53,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
     cCheckOutcome outcome;
     try
     {
+        ThrowIfStopped();
         const cCartoriaMapsRegister catalogue;
         if (!catalogue.IsInstall(catalogue.REG_CARTORIA_W3()))
         {
@@ -72,9 +74,10 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
         cUserScan users = ReadUsers(MakeUserRegistrations(), owner);
         ePathState effective[2] = {};
         // Every user read, and every file there judged: only then can a PC be set up.
-        bool everythingSeen = std::all_of(users.Users.begin(), users.Users.end(),
-                                          [](const cUserReading& user) { return user.Read; });
-        cCheckReport::UserLines lines = cCheckReport::LinesOf(users.Users, users.Unloads);
+        bool everythingSeen =
+            users.Unlisted == 0 && std::all_of(users.Users.begin(), users.Users.end(),
+                                               [](const cUserReading& user) { return user.Read; });
+        cCheckReport::UserLines lines = cCheckReport::LinesOf(users.Users, users.Unloads, users.Unlisted);
         for (size_t i = 0; i < readings.size(); ++i)
         {
             cComponentReading& reading = readings[i];
@@ -111,6 +114,8 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
             for (const cComponentReading& reading : readings)
                 if (reading.Image && reading.Image->Kind == cImageCheck::eImage::Unreadable)
                     add(reading.Expected);
+            if (users.Unlisted)
+                add(cCheckReport::UnlistedLine(users.Unlisted).substr(1));
             Logger().InfoOut(L"Unverified : " + names);
         }
         Logger().InfoOut(report);
@@ -120,6 +125,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
                    std::move(users.Users),
                    std::move(users.Skipped),
                    std::move(users.Unloads),
+                   users.Unlisted,
                    report,
                    std::nullopt};
     }
@@ -174,14 +180,20 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                 if (!backup)
                     backup = SaveMachine(outcome.Backups);
                 // A user's own key takes every write to HKEY_CLASSES_ROOT too: the runner's goes before
-                // regsvr32 runs, or it would register into it and leave the machine's registration stale.
-                for (const cUserReading& user : users)
-                    if (user.Shadows(component))
+                // regsvr32 runs, whatever it names, or regsvr32 would register into it and leave the
+                // machine's registration stale; every other user's goes where it shadows.
+                bool runnerClear = true;
+                for (const bool runner : {true, false})
+                    for (const cUserReading& user : users)
                     {
+                        if (user.Runner != runner || (!runner && !user.Shadows(component)))
+                            continue;
+                        ThrowIfStopped();
                         const cBackup::cSaved file = backup->Reserve(user.Sid + L"-" + component.Name);
                         const cUserRegistrations::cRemoval removal =
                             file.Outcome == cBackup::eSaved::Saved
-                                ? userRegistrations->Remove(user, {&component, expected}, file.Path)
+                                ? RemoveBounded(userRegistrations, user, {&component, expected}, file.Path,
+                                                owner)
                                 : cUserRegistrations::cRemoval{
                                       cUserRegistrations::eRemoval::Failed,
                                       L"バックアップを保存できないため、削除しませんでした：" + file.Reason,
@@ -192,8 +204,16 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                             continue;
                         if (removal.Outcome == cUserRegistrations::eRemoval::Removed)
                             outcome.Backups.push_back(file.Path);
+                        else if (runner)
+                            runnerClear = false;
                         section.AddRemoval(component, user, removal, file.Path);
                     }
+                if (!runnerClear)
+                {
+                    section.Add(component, cRegistrationOutcome::Failure(cRepairReport::RunnerKeyStays));
+                    continue;
+                }
+                ThrowIfStopped();
                 cRegistrationOutcome registered = regsvr32->Register(expected, component.ClassId);
                 // Forced onto a file lacking a DLL: what regsvr32 could not load is named.
                 if (registered.Result == cRegistrationOutcome::eResult::Failed && image &&
@@ -216,12 +236,56 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
         // What happened before the failure is kept: the files saved and the registrations run.
         cRepairOutcome failed;
         failed.Backups = std::move(outcome.Backups);
+        failed.Unloads = std::move(outcome.Unloads);
         if (started)
             failed.Done = started->Registrations();
         failed.Failure = LogFailure(L"ChangeRegistry");
         outcome = std::move(failed);
     }
     return outcome;
+}
+
+void cRepairTool::ThrowIfStopped()
+{
+    if (cStopRequest::Requested())
+        throw cAppError(ERROR_CANCELLED, L"中断の指示を受けたため、ここで止めました", L"cRepairTool");
+}
+
+cModalWait::eWait cRepairTool::RunBounded(std::function<void()> work, HWND owner, DWORD timeoutMs,
+                                          DWORD graceMs)
+{
+    return cWorkerWait::Run(std::move(work), owner, timeoutMs, graceMs);
+}
+
+cUserRegistrations::cRemoval cRepairTool::RemoveBounded(std::shared_ptr<const cUserRegistrations> users,
+                                                        const cUserReading& user,
+                                                        const cUserRegistrations::cExpected& expected,
+                                                        const std::wstring& backupPath, HWND owner)
+{
+    // A signed-out user's file is loaded for the removal: off the window's thread, bounded, and past the
+    // bound its unload is still waited for, so that the run never goes on, or ends, with it loaded.
+    const auto removed = std::make_shared<std::optional<cUserRegistrations::cRemoval>>();
+    const auto thrown = std::make_shared<std::exception_ptr>();
+    const cModalWait::eWait waited = RunBounded(
+        [users, user, expected, backupPath, removed, thrown] {
+            try
+            {
+                removed->emplace(users->Remove(user, expected, backupPath, user.Runner));
+            }
+            catch (...)
+            {
+                *thrown = std::current_exception();
+            }
+        },
+        owner, UsersTimeoutMs, UnloadGraceMs);
+    if (waited != cModalWait::eWait::Signalled)
+        return {cUserRegistrations::eRemoval::Failed,
+                L"ユーザー別の登録の削除が" + std::to_wstring(UsersTimeoutMs / 1000) +
+                    L"秒以内に終わりませんでした",
+                {}};
+    if (*thrown)
+        std::rethrow_exception(*thrown);
+    return std::move(**removed);
 }
 
 cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner)
@@ -233,7 +297,7 @@ cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users
     // thread, bounded. What the thread holds it shares, so that a reading given up on ends without harm.
     const auto read = std::make_shared<std::optional<cUserScan>>();
     const auto thrown = std::make_shared<std::exception_ptr>();
-    const cModalWait::eWait waited = cWorkerWait::Run(
+    const cModalWait::eWait waited = RunBounded(
         [users, expected, read, thrown] {
             try
             {
@@ -244,7 +308,7 @@ cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users
                 *thrown = std::current_exception();
             }
         },
-        owner, UsersTimeoutMs);
+        owner, UsersTimeoutMs, 0);
     if (waited != cModalWait::eWait::Signalled)
         throw cAppError(ERROR_TIMEOUT,
                         L"ユーザー別の登録を" + std::to_wstring(UsersTimeoutMs / 1000) +
@@ -265,6 +329,8 @@ cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users
     }
     for (const cUnloadFailure& failure : scan.Unloads)
         LogUnload(failure);
+    if (scan.Unlisted)
+        Logger().InfoOut(L"User-Classes : " + cCheckReport::UnlistedLine(scan.Unlisted).substr(1));
     return scan;
 }
 

@@ -3,6 +3,7 @@
 #include "repair/cCheckReport.h"
 #include "repair/cComponent.h"
 #include "repair/cImageCheck.h"
+#include "repair/cModalWait.h"
 #include "repair/cRegsvr32.h"
 #include "repair/cRepairLock.h"
 #include "repair/cRepairReport.h"
@@ -12,6 +13,7 @@
 #include "sys/cAppError.h"
 #include "sys/cFileSystemObject.h"
 #include "sys/FolderLookup.h"
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +39,7 @@ struct cCheckOutcome
     std::vector<cUserReading> Users;      // every real user's own registrations, read with the components
     std::vector<cSkippedProfile> Skipped; // profile-list entries that are no real user's
     std::vector<cUnloadFailure> Unloads;  // classes files left loaded
+    size_t Unlisted = 0;                  // profile-list entries past the reading's bound, never read
     std::wstring Report;                  // the report, or the not-installed line
     std::optional<cAppError> Failure;     // logged already
 };
@@ -104,8 +107,15 @@ protected:
     virtual std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const;
     // How long a repair waits for another one to end.
     virtual DWORD LockTimeoutMs() const { return cRegsvr32::DefaultTimeoutMs; }
-    // How long every user's reading may take before the check gives up on it.
+    // How long every user's reading, or one removal of a user's key, may take before the procedure gives up
+    // on it; past it, a removal's unload of a user's file is still waited for this long (its tries take about
+    // 30 s in all).
     static constexpr DWORD UsersTimeoutMs = 120000;
+    static constexpr DWORD UnloadGraceMs = 35000;
+    // Runs `work` off the calling thread within `timeoutMs` (and `graceMs` more for it to end); virtual so
+    // that tests can see every bound the procedures set.
+    virtual cModalWait::eWait RunBounded(std::function<void()> work, HWND owner, DWORD timeoutMs,
+                                         DWORD graceMs);
     // The repair lock, waited for; virtual so that tests can give it a mutex Wine cannot make.
     virtual std::unique_ptr<cRepairLock> MakeLock(HWND owner);
     // Judges whether the map's process can load a file; virtual so that tests can give answers of their own.
@@ -122,6 +132,13 @@ private:
     // and each classes file left loaded.
     cUserScan ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner);
     void LogUnload(const cUnloadFailure& failure);
+    // A stop asked for from outside (the console's Ctrl+C) ends the procedure before its next change.
+    static void ThrowIfStopped();
+    // One user's key removed off the calling thread, within the users' bound.
+    cUserRegistrations::cRemoval RemoveBounded(std::shared_ptr<const cUserRegistrations> users,
+                                               const cUserReading& user,
+                                               const cUserRegistrations::cExpected& expected,
+                                               const std::wstring& backupPath, HWND owner);
     static bool IsShadowed(const std::vector<cUserReading>& users, const cComponent& component);
     // The expected file's judgement when it is there, with its log entry when it cannot be loaded.
     std::optional<cImageCheck::cJudgement> JudgeImage(const cComponent& component,

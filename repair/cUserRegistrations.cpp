@@ -27,6 +27,14 @@ void NotRead(cUserReading& user, eNotRead why, std::wstring reason)
     user.Why = why;
     user.Reason = std::move(reason);
 }
+
+// A user without classes of their own: the machine's registration holds for them.
+void NoClasses(cUserReading& user, const std::vector<cUserRegistrations::cExpected>& expected)
+{
+    for (const cUserRegistrations::cExpected& one : expected)
+        user.Components.push_back(
+            {one.Component, eUserState::None, eUserKey::Missing, cKey::eValue::Missing, {}});
+}
 } // namespace
 
 const cUserComponent* cUserReading::Of(const cComponent& component) const
@@ -60,6 +68,8 @@ eUserKey cUserRegistrations::KeyOf(LONG classKey, LONG treatAs, LONG server)
 {
     if (classKey == ERROR_FILE_NOT_FOUND)
         return eUserKey::Missing;
+    if (classKey == cKey::IsLink || treatAs == cKey::IsLink || server == cKey::IsLink)
+        return eUserKey::Link;
     if (classKey != ERROR_SUCCESS || (treatAs != ERROR_SUCCESS && treatAs != ERROR_FILE_NOT_FOUND))
         return eUserKey::Unreadable;
     if (treatAs == ERROR_SUCCESS)
@@ -100,13 +110,19 @@ cUserScan cUserRegistrations::Read(const std::vector<cExpected>& expected) const
     for (const cHiveMount::cLeftover& left : ClearLeftovers())
         scan.Unloads.push_back(
             {L"HKEY_USERS\\" + left.Name, SystemMessage(static_cast<unsigned long>(left.Status)), false});
+    const cProfileList::cReading list = Profiles();
+    // No list, no users known: nothing could say the PC is set up.
+    if (list.Status != ERROR_SUCCESS)
+        throw cAppError(list.Status, Because(L"プロファイル一覧を読み取れませんでした：", list.Status),
+                        L"cUserRegistrations");
+    scan.Unlisted = list.Unlisted;
     const bool elevated = IsElevated();
     // The runner's own classes are read whoever runs the tool, SYSTEM too: regsvr32's writes land there as
     // well.
     const std::wstring runner = RunnerSid();
     std::vector<cProfileList::cProfile> users;
     bool runnerListed = false;
-    for (const cProfileList::cProfile& profile : Profiles())
+    for (const cProfileList::cProfile& profile : list.Profiles)
     {
         const bool isRunner = !runner.empty() && profile.Sid == runner;
         if (const wchar_t* skip = isRunner ? nullptr : SkipOf(profile))
@@ -123,103 +139,184 @@ cUserScan cUserRegistrations::Read(const std::vector<cExpected>& expected) const
     cDriveTypes drives;
     for (size_t i = 0; i < users.size(); ++i)
         scan.Users.push_back(ReadUser(users[i], i < accounts.size() ? accounts[i] : L"",
-                                      users[i].Sid == runner, expected, elevated, scan.Unloads, drives));
+                                      users[i].Sid == runner, expected, elevated, drives));
     return scan;
 }
 
 cUserReading cUserRegistrations::ReadUser(const cProfileList::cProfile& profile, const std::wstring& account,
                                           bool runner, const std::vector<cExpected>& expected, bool elevated,
-                                          std::vector<cUnloadFailure>& unloads, cDriveTypes& drives) const
+                                          cDriveTypes& drives) const
 {
     cUserReading user = Reading(profile.Sid, account, profile.Folder);
-    cUserClasses classes = Open(user, KEY_READ, elevated || runner, drives);
-    if (classes.Source == cUserClasses::eSource::Loaded || classes.Source == cUserClasses::eSource::FromFile)
+    user.Runner = runner;
+    user.RegistryName = cUserClasses::RegistryNameOf(user.Sid);
+    cUserClasses classes = runner ? OpenRunner(KEY_READ) : OpenLoaded(user.Sid, KEY_READ);
+    user.Loaded = classes.Source != cUserClasses::eSource::Failed;
+    if (classes.Source == cUserClasses::eSource::NoFile)
+        NoClasses(user, expected);
+    else if (user.Loaded)
         for (const cExpected& one : expected)
         {
-            cUserComponent component = ReadOne(classes.Root, one, user);
+            cUserComponent component =
+                Judge(ReadLive(classes.Root, ClassKeyPath(one.Component->ClassId, IsWow64())), one, user);
             if (user.Why != eNotRead::None)
                 break;
             user.Components.push_back(std::move(component));
         }
-    else if (classes.Source == cUserClasses::eSource::NoFile)
-        for (const cExpected& one : expected)
-            user.Components.push_back(
-                {one.Component, eUserState::None, eUserKey::Missing, cKey::eValue::Missing, {}});
+    else if (runner || classes.Status != ERROR_FILE_NOT_FOUND)
+        // Loaded, but not to be opened by this run.
+        NotRead(user, elevated || runner ? eNotRead::KeyUnreadable : eNotRead::NotElevated,
+                Because(L"ユーザー別の登録を開けませんでした：", classes.Status));
+    else if (profile.Status != ERROR_SUCCESS)
+        NotRead(user, eNotRead::NoEntry,
+                Because(L"プロファイル一覧の項目を開けませんでした：", profile.Status));
+    else
+        ReadFile(user, expected, elevated, drives);
     user.Read = user.Why == eNotRead::None;
     if (!user.Read)
         user.Components.clear();
-    if (const std::optional<cUnloadFailure> failed = Done(classes))
-        unloads.push_back(*failed);
     return user;
 }
 
-cUserClasses cUserRegistrations::Open(cUserReading& user, REGSAM access, bool mayLoad,
-                                      cDriveTypes& drives) const
+eNotRead cUserRegistrations::FolderCheck(cUserReading& user, bool elevated, cDriveTypes& drives) const
 {
-    cUserClasses classes = OpenLoaded(user.Sid, access);
-    user.Loaded = classes.Source == cUserClasses::eSource::Loaded;
-    if (user.Loaded)
-    {
-        user.RegistryName = classes.RegistryName;
-        return classes;
-    }
-    // Signed out: the classes file in the profile's folder, which the profile list names and the tool
-    // accepts only as a local path.
-    user.RegistryName = L"HKEY_USERS\\" + user.Sid + L"_Classes";
-    if (!mayLoad)
+    // Signed out: the classes file in the profile's folder, which the profile list names and the tool accepts
+    // only as a local path.
+    if (!elevated)
         NotRead(user, eNotRead::NotElevated, L"管理者として実行していないため、読み取れません");
     else if (user.Folder.empty())
         NotRead(user, eNotRead::NoFolder, L"プロファイルのフォルダーが登録されていません");
     else if (!drives.IsLocal(user.Folder))
         NotRead(user, eNotRead::NotLocal,
                 L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：" + user.Folder);
-    if (user.Why != eNotRead::None)
-        return classes;
-    classes = OpenFile(user.Sid, user.Folder, access);
-    if (classes.Source == cUserClasses::eSource::Loaded)
-        user.Loaded = true, user.RegistryName = classes.RegistryName;
-    if (classes.Source != cUserClasses::eSource::Failed)
-        return classes;
-    if (classes.Status == cUserClasses::LinkOnTheWay)
-        NotRead(user, eNotRead::Link, L"UsrClass.dat までのパスにリンクがあるため、読みませんでした");
-    else
-        NotRead(user,
-                classes.Status == ERROR_SHARING_VIOLATION || classes.Status == ERROR_LOCK_VIOLATION
-                    ? eNotRead::InUse
-                    : eNotRead::Refused,
-                Because(L"UsrClass.dat を開けませんでした：", classes.Status));
-    return classes;
+    return user.Why;
 }
 
-cUserComponent cUserRegistrations::ReadOne(const cKey& root, const cExpected& expected,
-                                           cUserReading& user) const
+void cUserRegistrations::ReadFile(cUserReading& user, const std::vector<cExpected>& expected, bool elevated,
+                                  cDriveTypes& drives) const
+{
+    if (FolderCheck(user, elevated, drives) != eNotRead::None)
+        return;
+    // Held only while it is read: the profile service opens it alone when the user signs in.
+    cClassesFile file;
+    const cFileOpen opened = OpenClassesFile(file, user.Folder);
+    if (opened.Outcome == cClassesFile::eOpen::NoFile)
+        return NoClasses(user, expected);
+    if (opened.Outcome != cClassesFile::eOpen::Opened)
+    {
+        const eNotRead why = NotReadOf(opened.Outcome);
+        NotRead(
+            user, why,
+            why == eNotRead::Link
+                ? L"UsrClass.dat がプロファイルのフォルダーにある通常のファイルではないため、読みませんでした"
+                : Because(L"UsrClass.dat を開けませんでした：", opened.Status));
+        // Windows keeps the file while it loads the user's hives: a sign-in under way, or a program that
+        // mounted the main hive alone.
+        if (why == eNotRead::InUse && IsLoaded(user.Sid))
+            user.Reason += L"（サインイン中か、ほかのプログラムがこのユーザーのハイブを読み込んでいます）";
+        return;
+    }
+    cHiveFile hive(file.Reader(), file.Size());
+    const auto fault = [&](cHiveFile::eFault what) {
+        NotRead(user, NotReadOf(what),
+                std::wstring(L"UsrClass.dat を読み取れませんでした：") + cHiveFile::ReasonOf(what));
+    };
+    if (const cHiveFile::eFault opened = hive.Open(); opened != cHiveFile::eFault::None)
+        return fault(opened);
+    for (const cExpected& one : expected)
+    {
+        const cClassKeyRead read = ReadHive(hive, ClassKeyPath(one.Component->ClassId, IsWow64()));
+        if (hive.Fault() != cHiveFile::eFault::None)
+            return fault(hive.Fault());
+        cUserComponent component = Judge(read, one, user);
+        if (user.Why != eNotRead::None)
+            return;
+        user.Components.push_back(std::move(component));
+    }
+}
+
+cClassKeyRead cUserRegistrations::ReadLive(const cKey& root, const std::wstring& path)
+{
+    // COM takes the user's class key whenever it exists, as one unit: what it lacks is not taken from the
+    // machine's. A link on the way is reported, never followed.
+    cClassKeyRead read;
+    cKey classKey, treatAs, server;
+    read.ClassKey = classKey.OpenNoLink(root.Get(), path, KEY_READ | KEY_WOW64_64KEY);
+    if (read.ClassKey == ERROR_SUCCESS)
+        read.TreatAs = treatAs.OpenNoLink(classKey.Get(), L"TreatAs", KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+    if (read.ClassKey == ERROR_SUCCESS && read.TreatAs == ERROR_FILE_NOT_FOUND)
+        read.Server = server.OpenNoLink(classKey.Get(), L"InprocServer32", KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+    if (KeyOf(read.ClassKey, read.TreatAs, read.Server) == eUserKey::Server)
+        read.Value = server.Read();
+    return read;
+}
+
+cClassKeyRead cUserRegistrations::ReadHive(cHiveFile& hive, const std::wstring& path)
+{
+    cClassKeyRead read;
+    cHiveFile::cNode classKey, treatAs, server;
+    read.ClassKey = hive.OpenKey(nullptr, path, classKey);
+    if (read.ClassKey == ERROR_SUCCESS)
+        read.TreatAs = hive.OpenKey(&classKey, L"TreatAs", treatAs);
+    if (read.ClassKey == ERROR_SUCCESS && read.TreatAs == ERROR_FILE_NOT_FOUND)
+        read.Server = hive.OpenKey(&classKey, L"InprocServer32", server);
+    if (KeyOf(read.ClassKey, read.TreatAs, read.Server) == eUserKey::Server)
+        read.Value = hive.Read(server);
+    return read;
+}
+
+eNotRead cUserRegistrations::NotReadOf(cClassesFile::eOpen opened)
+{
+    switch (opened)
+    {
+    case cClassesFile::eOpen::Redirected:
+        return eNotRead::Link;
+    case cClassesFile::eOpen::InUse:
+        return eNotRead::InUse;
+    case cClassesFile::eOpen::AccessDenied:
+        return eNotRead::Denied;
+    case cClassesFile::eOpen::Opened:
+    case cClassesFile::eOpen::NoFile:
+        return eNotRead::None;
+    case cClassesFile::eOpen::Failed:
+        break;
+    }
+    return eNotRead::Refused;
+}
+
+eNotRead cUserRegistrations::NotReadOf(cHiveFile::eFault fault)
+{
+    switch (fault)
+    {
+    case cHiveFile::eFault::None:
+        return eNotRead::None;
+    case cHiveFile::eFault::Unreadable:
+        return eNotRead::Refused;
+    case cHiveFile::eFault::UnsavedChanges:
+        return eNotRead::Unsaved;
+    default:
+        break;
+    }
+    return eNotRead::Damaged;
+}
+
+cUserComponent cUserRegistrations::Judge(const cClassKeyRead& read, const cExpected& expected,
+                                         cUserReading& user) const
 {
     cUserComponent component{
         expected.Component, eUserState::None, eUserKey::Missing, cKey::eValue::Missing, {}};
-    // COM takes the user's class key whenever it exists, as one unit: what it lacks is not taken from the
-    // machine's.
-    cKey classKey, treatAs, server;
-    const LONG classStatus = classKey.Open(root.Get(), ClassKeyPath(expected.Component->ClassId, IsWow64()),
-                                           KEY_READ | KEY_WOW64_64KEY);
-    const LONG treatStatus = classStatus == ERROR_SUCCESS
-                                 ? treatAs.Open(classKey.Get(), L"TreatAs", KEY_QUERY_VALUE | KEY_WOW64_64KEY)
-                                 : ERROR_SUCCESS;
-    const LONG serverStatus =
-        classStatus == ERROR_SUCCESS && treatStatus == ERROR_FILE_NOT_FOUND
-            ? server.Open(classKey.Get(), L"InprocServer32", KEY_QUERY_VALUE | KEY_WOW64_64KEY)
-            : ERROR_SUCCESS;
-    component.Key = KeyOf(classStatus, treatStatus, serverStatus);
+    component.Key = KeyOf(read.ClassKey, read.TreatAs, read.Server);
     if (component.Key == eUserKey::Missing)
         return component;
-    const cKey::cValue value = component.Key == eUserKey::Server ? server.Read() : cKey::cValue{};
+    const cKey::cValue& value = read.Value;
     if (component.Key == eUserKey::Unreadable || value.Kind == cKey::eValue::Unreadable)
     {
         // Nothing is proven: the user is "not read", never "fine".
-        const LONG status = classStatus != ERROR_SUCCESS ? classStatus
-                            : treatStatus != ERROR_SUCCESS && treatStatus != ERROR_FILE_NOT_FOUND
-                                ? treatStatus
-                            : serverStatus != ERROR_SUCCESS ? serverStatus
-                                                            : value.Status;
+        const LONG status = read.ClassKey != ERROR_SUCCESS ? read.ClassKey
+                            : read.TreatAs != ERROR_SUCCESS && read.TreatAs != ERROR_FILE_NOT_FOUND
+                                ? read.TreatAs
+                            : read.Server != ERROR_SUCCESS ? read.Server
+                                                           : value.Status;
         NotRead(user, eNotRead::KeyUnreadable, Because(L"登録を読み取れませんでした：", status));
         return component;
     }
@@ -239,68 +336,91 @@ cUserComponent cUserRegistrations::ReadOne(const cKey& root, const cExpected& ex
 }
 
 cUserRegistrations::cRemoval cUserRegistrations::Remove(const cUserReading& user, const cExpected& expected,
-                                                        const std::wstring& backupPath) const
+                                                        const std::wstring& backupPath, bool runner) const
 {
     cUserReading again = Reading(user.Sid, user.Account, user.Folder);
-    cDriveTypes drives; // asked anew at the removal
-    cUserClasses classes = Open(again, KEY_READ | KEY_WRITE, true, drives);
-    const auto removal = [&]() -> cRemoval {
-        if (again.Why != eNotRead::None || !classes.Root.IsOpen())
-            return {eRemoval::Failed,
-                    again.Why == eNotRead::None
-                        ? Because(L"ユーザー別の登録を開けませんでした：", classes.Status)
-                        : again.Reason,
-                    {}};
-        // Judged again at the moment of removal: only a key proven to shadow goes.
-        const cUserComponent now = ReadOne(classes.Root, expected, again);
-        if (again.Why != eNotRead::None)
+    again.Runner = runner;
+    again.RegistryName = cUserClasses::RegistryNameOf(user.Sid);
+    cUserClasses classes =
+        runner ? OpenRunner(KEY_READ | KEY_WRITE) : OpenLoaded(user.Sid, KEY_READ | KEY_WRITE);
+    if (classes.Source == cUserClasses::eSource::Failed && !runner)
+    {
+        cDriveTypes drives; // asked anew at the removal
+        if (FolderCheck(again, IsElevated(), drives) != eNotRead::None)
             return {eRemoval::Failed, again.Reason, {}};
-        if (now.State != eUserState::Shadows)
-            return {eRemoval::NotShadowed, {}, {}};
-        const std::wstring path = ClassKeyPath(expected.Component->ClassId, IsWow64());
-        const size_t cut = path.rfind(L'\\');
-        cKey parent, key;
-        LONG status =
-            parent.Open(classes.Root.Get(), path.substr(0, cut), KEY_READ | KEY_WRITE | KEY_WOW64_64KEY);
-        if (status == ERROR_SUCCESS)
-            status = key.Open(parent.Get(), path.substr(cut + 1), KEY_READ | KEY_WOW64_64KEY);
-        cRegFile backup;
-        if (status == ERROR_SUCCESS)
-            status = backup.AddTree(key, again.RegistryName + L"\\" + path);
-        const DWORD saved = status == ERROR_SUCCESS ? backup.SaveAs(backupPath) : static_cast<DWORD>(status);
-        if (saved != ERROR_SUCCESS)
-            return {
-                eRemoval::Failed,
-                Because(L"バックアップを保存できないため、削除しませんでした：", static_cast<LONG>(saved)),
-                {}};
-        key = cKey();
-        status = parent.DeleteTree(path.substr(cut + 1), KEY_WOW64_64KEY);
-        if (status != ERROR_SUCCESS)
-            return {eRemoval::Failed, Because(L"削除できませんでした：", status), {}};
-        cKey gone;
-        if (gone.Open(parent.Get(), path.substr(cut + 1), KEY_QUERY_VALUE | KEY_WOW64_64KEY) !=
-            ERROR_FILE_NOT_FOUND)
-            return {eRemoval::Failed, L"削除したはずの登録が残っています", {}};
-        return {eRemoval::Removed, {}, {}};
-    };
-    cRemoval result = removal();
+        classes = LoadForChange(user.Sid, user.Folder);
+    }
+    cRemoval result;
+    if (classes.Source == cUserClasses::eSource::NoFile)
+        result = {eRemoval::NotShadowed, {}, {}};
+    else if (classes.Source == cUserClasses::eSource::Failed)
+        result = {eRemoval::Failed,
+                  classes.Status == cUserClasses::SigningIn
+                      ? L"このユーザーがサインイン中か、ほかのプログラムがこのユーザーのハイブを読み込んでい"
+                        L"るため、変更しませんでした"
+                  : classes.Status == cUserClasses::LinkOnTheWay
+                      ? L"UsrClass.dat までのパスにリンクがあるため、変更しませんでした"
+                      : Because(L"ユーザー別の登録を開けませんでした：", classes.Status),
+                  {}};
+    else
+        result = RemoveFrom(classes, again, expected, backupPath, runner);
     result.Unload = Done(classes);
     return result;
 }
 
+cUserRegistrations::cRemoval cUserRegistrations::RemoveFrom(cUserClasses& classes, cUserReading& again,
+                                                            const cExpected& expected,
+                                                            const std::wstring& backupPath, bool runner) const
+{
+    const std::wstring path = ClassKeyPath(expected.Component->ClassId, IsWow64());
+    // Judged again at the moment of removal: only a key proven to shadow goes, and the runner's whatever it
+    // names.
+    const cUserComponent now = Judge(ReadLive(classes.Root, path), expected, again);
+    if (again.Why != eNotRead::None)
+        return {eRemoval::Failed, again.Reason, {}};
+    if (now.Key == eUserKey::Missing || (!runner && now.State != eUserState::Shadows))
+        return {eRemoval::NotShadowed, {}, {}};
+    // The key opened and checked is the key saved and removed: a link is never followed, nor removed through.
+    cKey key;
+    LONG status =
+        key.OpenNoLink(classes.Root.Get(), path, KEY_READ | KEY_SET_VALUE | DELETE | KEY_WOW64_64KEY);
+    cRegFile backup;
+    if (status == ERROR_SUCCESS)
+        status = backup.AddTree(key, again.RegistryName + L"\\" + path);
+    if (status == cKey::IsLink)
+        return {eRemoval::Failed, L"リンクになっているキーのため、削除しませんでした", {}};
+    const DWORD saved = status == ERROR_SUCCESS ? backup.SaveAs(backupPath) : static_cast<DWORD>(status);
+    if (saved != ERROR_SUCCESS)
+        return {eRemoval::Failed,
+                Because(L"バックアップを保存できないため、削除しませんでした：", static_cast<LONG>(saved)),
+                {}};
+    status = key.DeleteSelf();
+    if (status != ERROR_SUCCESS)
+        return {eRemoval::Failed, Because(L"削除できませんでした：", status), {}};
+    cKey gone;
+    if (gone.OpenNoLink(classes.Root.Get(), path, KEY_QUERY_VALUE | KEY_WOW64_64KEY) != ERROR_FILE_NOT_FOUND)
+        return {eRemoval::Failed, L"削除したはずの登録が残っています", {}};
+    return {eRemoval::Removed, {}, {}};
+}
+
 std::optional<cUnloadFailure> cUserRegistrations::Done(cUserClasses& classes) const
 {
-    const std::wstring name = classes.Mount.Name().empty() ? classes.RegistryName : classes.Mount.Name();
+    // Named as the tool loaded it: that name, never the user's, is what an administrator unloads.
+    const std::wstring name = L"HKEY_USERS\\" + classes.Mount.Name();
     const LONG status = Release(classes);
     if (status == ERROR_SUCCESS)
         return std::nullopt;
-    return cUnloadFailure{name.starts_with(L"HKEY_USERS\\") ? name : L"HKEY_USERS\\" + name,
-                          SystemMessage(static_cast<unsigned long>(status)), true};
+    return cUnloadFailure{name, SystemMessage(static_cast<unsigned long>(status)), true};
 }
 
-std::vector<cProfileList::cProfile> cUserRegistrations::Profiles() const
+cProfileList::cReading cUserRegistrations::Profiles() const
 {
     return cProfileList::Read();
+}
+
+cUserClasses cUserRegistrations::OpenRunner(REGSAM access) const
+{
+    return cUserClasses::OpenRunner(access);
 }
 
 cUserClasses cUserRegistrations::OpenLoaded(const std::wstring& sid, REGSAM access) const
@@ -308,10 +428,16 @@ cUserClasses cUserRegistrations::OpenLoaded(const std::wstring& sid, REGSAM acce
     return cUserClasses::OpenLoaded(sid, access);
 }
 
-cUserClasses cUserRegistrations::OpenFile(const std::wstring& sid, const std::wstring& folder,
-                                          REGSAM access) const
+cUserRegistrations::cFileOpen cUserRegistrations::OpenClassesFile(cClassesFile& file,
+                                                                  const std::wstring& folder) const
 {
-    return cUserClasses::OpenFile(sid, folder, access);
+    const cClassesFile::eOpen opened = file.Open(folder);
+    return {opened, file.Status()};
+}
+
+cUserClasses cUserRegistrations::LoadForChange(const std::wstring& sid, const std::wstring& folder) const
+{
+    return cUserClasses::LoadForChange(sid, folder);
 }
 
 LONG cUserRegistrations::Release(cUserClasses& classes) const
@@ -339,11 +465,22 @@ bool cUserRegistrations::IsElevated() const
     return cRunner::IsElevated();
 }
 
+bool cUserRegistrations::Wow64Of(BOOL called, BOOL wow64)
+{
+    return called && wow64;
+}
+
 bool cUserRegistrations::IsWow64() const
 {
     static const bool wow64 = [] {
         BOOL is = FALSE;
-        return ::IsWow64Process(::GetCurrentProcess(), &is) && is;
+        const BOOL called = ::IsWow64Process(::GetCurrentProcess(), &is);
+        return Wow64Of(called, is);
     }();
     return wow64;
+}
+
+bool cUserRegistrations::IsLoaded(const std::wstring& name) const
+{
+    return cUserClasses::IsLoaded(name);
 }

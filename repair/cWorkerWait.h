@@ -10,5 +10,7 @@ class cWorkerWait
 {
 public:
     // `work` must hold only what it owns or shares: past the bound it runs on, and its answer is dropped.
-    static cModalWait::eWait Run(std::function<void()> work, HWND owner, DWORD timeoutMs);
+    // `graceMs`: past the bound, how much longer to wait for it to end (a removal unloading a user's file):
+    // the answer still counts as timed out.
+    static cModalWait::eWait Run(std::function<void()> work, HWND owner, DWORD timeoutMs, DWORD graceMs = 0);
 };

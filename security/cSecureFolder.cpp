@@ -22,24 +22,30 @@ DWORD Create(const std::wstring& folder, const std::wstring& sddl)
     return ::CreateDirectoryW(folder.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
 }
 
-// A reparse point that names another place (symbolic link, junction, mount point); a cloud folder's
-// placeholder names none and is the folder itself. A reparse point without a tag (Wine shows a Unix symbolic
-// link so) or one that cannot be read counts as a link.
-bool IsLink(const std::wstring& folder)
+// What the folder held by `handle` is, read from the handle; its path is asked too, since Wine opens the
+// target of a Unix symbolic link even when asked for the link itself and shows the link only at its path.
+bool IsLink(HANDLE handle, const std::wstring& folder)
 {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag))
+        return true;
+    if (cSecureFolder::LinkOf(tag.FileAttributes, tag.ReparseTag))
+        return true;
+    WIN32_FIND_DATAW found{};
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    WIN32_FIND_DATAW found{};
     const cOwned<FindTraits> find(::FindFirstFileW(folder.c_str(), &found));
-    return !find || found.dwReserved0 == 0 || IsReparseTagNameSurrogate(found.dwReserved0);
+    return !find || cSecureFolder::LinkOf(attributes, found.dwReserved0);
 }
 
-// The folder itself, never what a link there points to, shared with readers and writers but not with anyone
-// who would delete or rename it.
+// The folder itself, never what a link there points to, opened with an access that takes part in sharing
+// (listing and traversing): shared with readers and writers but not with anyone who would delete, rename or
+// move it. An open for attributes alone would hold nothing.
 cHandle Hold(const std::wstring& folder)
 {
-    return cHandle(::CreateFileW(folder.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+    return cHandle(::CreateFileW(folder.c_str(),
+                                 FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
@@ -86,12 +92,21 @@ std::wstring TrustedStart(const std::wstring& folder)
     const cHandle held = Hold(root);
     const cOwner owner = OwnerOfObject(held.Get(), SE_FILE_OBJECT);
     const cSecureFolder::eOwner kind = cSecureFolder::OwnerOf(owner.Sid, nullptr, nullptr);
-    return !IsLink(root) &&
+    return held && !IsLink(held.Get(), root) &&
                    (kind == cSecureFolder::eOwner::System || kind == cSecureFolder::eOwner::TrustedInstaller)
                ? root
                : std::wstring();
 }
 } // namespace
+
+bool cSecureFolder::LinkOf(DWORD attributes, DWORD reparseTag)
+{
+    // A reparse point that names another place (symbolic link, junction, mount point); a cloud folder's
+    // placeholder names none and is the folder itself. One without a tag (Wine shows a Unix symbolic link so)
+    // counts as a link.
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (reparseTag == 0 || IsReparseTagNameSurrogate(reparseTag));
+}
 
 std::wstring cSecureFolder::Security(const std::wstring& userSid)
 {
@@ -174,8 +189,12 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
             if (!handle)
             {
                 result.Error = ::GetLastError();
+                // There, but not to be held as the tool holds folders: never written into unheld.
                 if (result.Error != ERROR_FILE_NOT_FOUND && result.Error != ERROR_PATH_NOT_FOUND)
+                {
+                    result.Outcome = eOutcome::Unheld;
                     return held;
+                }
                 // An administrator can make the Administrators group the owner; an unelevated user cannot.
                 result.Error = Create(result.At, Security({}));
                 if (result.Error == ERROR_INVALID_OWNER)
@@ -194,7 +213,7 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
                 return held;
             }
             const cOwner owner = OwnerOfObject(handle.Get(), SE_FILE_OBJECT);
-            result.Outcome = StepOf(IsLink(result.At),
+            result.Outcome = StepOf(IsLink(handle.Get(), result.At),
                                     OwnerOf(owner.Sid, cRunner::SidIn(user), rootOwner.Sid), runnerTrusted);
             if (result.Outcome != eOutcome::Ready)
                 return held;
@@ -214,7 +233,7 @@ cSecureFolder::cResult cSecureFolder::cHeld::Verify() const
     for (const cFolder& folder : m_folders)
     {
         const cHandle now = Hold(folder.Path);
-        if (!now || !SameObject(folder.Handle.Get(), now.Get()) || IsLink(folder.Path))
+        if (!now || !SameObject(folder.Handle.Get(), now.Get()) || IsLink(now.Get(), folder.Path))
             return {eOutcome::Swapped, folder.Path, ERROR_SUCCESS};
     }
     return Result;

@@ -21,6 +21,7 @@ public:
         Link,      // a symbolic link, junction or mount point on the way (a cloud folder is none): refused
         Untrusted, // a folder on the way is owned by someone the tool does not trust: refused
         Swapped,   // a folder held since its check is no longer where it was
+        Unheld,    // a folder on the way that is there but cannot be held against a rename: refused
         Failed,    // it could not be made or inspected: Error says why
     };
     struct cResult
@@ -41,7 +42,8 @@ public:
         None, // no owner could be read
     };
 
-    // The folders checked, each held open so that it can be neither renamed nor deleted while it is held.
+    // The folders checked, each held open (listing it, without delete sharing) so that it can be neither
+    // renamed, moved nor deleted while it is held.
     class cHeld
     {
     public:
@@ -64,6 +66,8 @@ public:
     // log path the runner chose).
     static cHeld Ensure(const std::wstring& folder, bool runnerTrusted);
     static eOwner OwnerOf(PSID owner, PSID runner, PSID rootOwner);
+    // Whether a reparse point of `reparseTag` makes a folder with these attributes a link to elsewhere.
+    static bool LinkOf(DWORD attributes, DWORD reparseTag);
     // What one folder on the way comes to: Ready to go on, Link or Untrusted.
     static eOutcome StepOf(bool link, eOwner owner, bool runnerTrusted);
     // Whether an owner is one the tool may trust: SYSTEM, the Administrators group or `self`.

@@ -1,6 +1,7 @@
 #include "repair/cCheckReport.h"
 #include "sys/cAppError.h"
 #include "registry/cRegFile.h"
+#include "security/cRunner.h"
 #include "tests/support/SeamedUsers.h"
 
 const auto Sid = [](int n) { return L"S-1-5-21-1-2-3-" + std::to_wstring(n); };
@@ -21,13 +22,18 @@ TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndOnlyRe
     // clang-format off
     const std::tuple<LONG, LONG, LONG, eUserKey> keys[] = {{No, Ok, Ok, eUserKey::Missing}, {Denied, Ok, Ok, eUserKey::Unreadable},
         {Ok, Ok, Ok, eUserKey::TreatAs}, {Ok, Denied, Ok, eUserKey::Unreadable}, {Ok, No, No, eUserKey::NoServer},
-        {Ok, No, Denied, eUserKey::Unreadable}, {Ok, No, Ok, eUserKey::Server}, {ERROR_INVALID_HANDLE, Ok, Ok, eUserKey::Unreadable}};
+        {Ok, No, Denied, eUserKey::Unreadable}, {Ok, No, Ok, eUserKey::Server}, {ERROR_INVALID_HANDLE, Ok, Ok, eUserKey::Unreadable},
+        {cKey::IsLink, Ok, Ok, eUserKey::Link}, {Ok, cKey::IsLink, Ok, eUserKey::Link}, {Ok, No, cKey::IsLink, eUserKey::Link}};
     // clang-format on
     for (const auto& [classKey, treatAs, server, key] : keys)
         EXPECT_EQ(key, cUserRegistrations::KeyOf(classKey, treatAs, server)) << classKey << treatAs << server;
-    // Where a 32-bit program's per-user class ids are: below Wow6432Node on 64-bit Windows only.
+    // Where a 32-bit program's per-user class ids are: below Wow6432Node on 64-bit Windows only, which only
+    // IsWow64Process's answer tells (its success alone says nothing).
     EXPECT_EQ(L"Wow6432Node\\CLSID\\{A}|CLSID\\{A}", cUserRegistrations::ClassKeyPath(L"{A}", true) + L"|" +
                                                          cUserRegistrations::ClassKeyPath(L"{A}", false));
+    EXPECT_EQ(L"1|0|0|0",
+              Joined(cUserRegistrations::Wow64Of(TRUE, TRUE), cUserRegistrations::Wow64Of(TRUE, FALSE),
+                     cUserRegistrations::Wow64Of(FALSE, TRUE), cUserRegistrations::Wow64Of(FALSE, FALSE)));
     EXPECT_EQ(ePathState::Repairable, cCheckReport::EffectiveState(ePathState::Correct, true));
     for (const ePathState state : {ePathState::Correct, ePathState::Repairable, ePathState::Missing})
         EXPECT_EQ(state, cCheckReport::EffectiveState(state, false));
@@ -51,121 +57,169 @@ TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndOnlyRe
     }
 }
 
-// Every user is checked whatever is wrong with the others; nothing that is not a local path is opened, and a
-// user who cannot be read says so, never "fine".
-TEST(cUserRegistrationsTest, EveryUserIsReadOrSaysWhyAndOnlyAProvenShadowIsRemovedWholeAfterItIsSaved)
+namespace
+{
+// A profile folder holding `hive` (a classes file of the fixtures, in Windows' format) as its UsrClass.dat.
+std::wstring Profile(const cTempFolder& temp, const std::wstring& name, const std::wstring& hive)
+{
+    WriteBytes(temp / name + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
+               ReadBytes(TestFolder() + L"fixtures\\hives\\" + hive));
+    return temp / name;
+}
+} // namespace
+
+// Every user is read or says why, whatever is wrong with the others: the signed-in where Windows keeps their
+// classes, the signed-out from their file as data. No reading loads a hive or writes a user's file, whatever
+// way it ends.
+TEST(cUserRegistrationsTest, EveryUserIsReadAsDataOrSaysWhyAndNoReadingLoadsAHiveOrWritesAFile)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTestPc pc;
+    const cTempFolder temp;
+    const std::wstring lookup = cTestPc::ProductFolder() + L"common\\lexgrid4b.dll"; // as the file names it
+    ASSERT_TRUE(WriteBytes(lookup, "x"));
+    cSeamedUsers users;
+    const std::wstring classes = Profile(temp, L"c", L"classes.dat"),
+                       held = Profile(temp, L"h", L"classes.dat"), linked = L"C:\\p2f-linked-profile";
+    // clang-format off
+    users.List.Profiles = {{Sid(1001), temp / L"s"}, {Sid(1002), classes}, {Sid(1003), held}, {Sid(1004), L""},
+        {Sid(1005), L"\\\\server\\share\\u"}, {Sid(1006), temp / L"none"}, {Sid(1007), Profile(temp, L"d", L"dirty.dat")},
+        {Sid(1008), Profile(temp, L"2", L"checksum.dat")}, {Sid(1009), classes, 0, ERROR_ACCESS_DENIED},
+        {Sid(1010), linked}, {Sid(1011), temp / L"denied"}, {Sid(1012), temp / L"busy"}, {L"S-1-5-18", classes}};
+    // clang-format on
+    users.SignedIn = {Sid(1001)};
+    users.Opened = {{temp / L"denied", cClassesFile::eOpen::AccessDenied},
+                    {temp / L"busy", cClassesFile::eOpen::InUse}};
+    if (!fs::exists(
+            linked)) // scripts/test makes its AppData a Unix symbolic link, which Wine shows as a link
+        users.Opened[linked] = cClassesFile::eOpen::Redirected;
+    users.MainHives = {Sid(1012)};
+    users.Set(Sid(1001), MapControl, REG_SZ, L"");
+    const std::string before = ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat");
+    const cHandle inUse(::CreateFileW((held + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat").c_str(),
+                                      GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const unsigned loads = cHiveMount::Loads();
+    const cUserRegistrations::cExpected control{&MapControl, cTestPc::ExpectedControl()},
+        library{&LookupLibrary, lookup};
+    const cUserScan scan = users.Read({control, library});
+    const std::vector<cUserReading>& read = scan.Users;
+    ASSERT_EQ(12u, read.size());
+    EXPECT_EQ(L"0|0|" + std::to_wstring(loads),
+              Joined(users.Loads.size(), scan.Skipped.size() - 1, cHiveMount::Loads()));
+    EXPECT_EQ(before, ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"));
+    const cCheckReport::UserLines lines = cCheckReport::LinesOf(read);
+    EXPECT_EQ((std::vector<std::wstring>{L"　ユーザー別の登録が優先されています（PC\\佐藤）→ （空の値）",
+                                         L"　ユーザー別の登録が優先されています（" + Sid(1002) +
+                                             L"）→ （InprocServer32 のないキー）"}),
+              lines.Control);
+    EXPECT_TRUE(lines.Lookup.empty()) << "1002's own file names the expected library, expanded as COM does";
+    EXPECT_EQ(L"1|0|1|1", Joined(read[1].Read, read[1].Loaded, read[5].Read, read[5].Components.size() == 2))
+        << "signed out: read from the file; no file: no classes of their own";
+    using N = eNotRead;
+    const std::wstring cannot = L"UsrClass.dat を開けませんでした：";
+    // clang-format off
+    const std::tuple<size_t, N, std::wstring> unread[] = {{2, N::InUse, cannot + SystemMessage(ERROR_SHARING_VIOLATION)},
+        {3, N::NoFolder, L"プロファイルのフォルダーが登録されていません"},
+        {4, N::NotLocal, L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：\\\\server\\share\\u"},
+        {6, N::Unsaved, L"UsrClass.dat を読み取れませんでした：" + std::wstring(cHiveFile::ReasonOf(cHiveFile::eFault::UnsavedChanges))},
+        {7, N::Damaged, L"UsrClass.dat を読み取れませんでした：" + std::wstring(cHiveFile::ReasonOf(cHiveFile::eFault::Checksum))},
+        {8, N::NoEntry, L"プロファイル一覧の項目を開けませんでした：" + SystemMessage(ERROR_ACCESS_DENIED)},
+        {9, N::Link, L"UsrClass.dat がプロファイルのフォルダーにある通常のファイルではないため、読みませんでした"},
+        {10, N::Denied, L""}, {11, N::InUse, L"（サインイン中か、ほかのプログラムがこのユーザーのハイブを読み込んでいます）"}};
+    // clang-format on
+    for (const auto& [i, why, reason] : unread)
+        EXPECT_EQ(Joined(0, static_cast<int>(why), 1),
+                  Joined(read[i].Read, static_cast<int>(read[i].Why), Has(read[i].Reason, reason)))
+            << read[i].Sid << " " << read[i].Reason;
+    EXPECT_EQ(L"・" + Sid(1003) + L" のユーザー別の登録を確認できませんでした（" + read[2].Reason + L"）|" +
+                  L"　" + Sid(1003) + L"：ＰＣを再起動してから、もう一度確認してください",
+              Joined(lines.NotRead[0], lines.Advice[1]));
+    // Without administrator rights no one else's file is opened; the runner is read through their own HKCU.
+    users.Elevated = false;
+    users.Runner = Sid(1002);
+    users.Set(Sid(1002), LookupLibrary, REG_SZ, L"C:\\old\\lexgrid4b.dll");
+    const cUserScan unelevated = users.Read({control, library});
+    EXPECT_EQ(L"1|1|" + Sid(1002) + L"|" +
+                  static_cast<std::wstring>(L"管理者として実行していないため、読み取れません"),
+              Joined(unelevated.Users[1].Read && unelevated.Users[1].Runner,
+                     unelevated.Users[1].Shadows(LookupLibrary), unelevated.Users[1].Sid,
+                     unelevated.Users[5].Reason));
+    // No profile list: nothing is known, the check fails; one past the bound: its rest is named.
+    users.List.Unlisted = 3;
+    EXPECT_EQ(3u, users.Read({control}).Unlisted);
+    users.List.Status = ERROR_ACCESS_DENIED;
+    EXPECT_THROW(users.Read({control}), cAppError);
+}
+
+// A removal judges the key again, saves it under the name Windows loads the user's classes by, and removes
+// the key it opened: a user's file is loaded for that alone, never beside a hive Windows has loaded, and a
+// link is neither followed nor removed. The runner's key goes whatever it names: regsvr32 writes into it.
+TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFileIsLoadedForThatAlone)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
     const cTempFolder temp;
-    const std::wstring expected = temp / L"lexgrid4b.dll", local = temp / L"u";
+    const std::wstring expected = temp / L"plotwing2.ocx";
     ASSERT_TRUE(WriteBytes(expected, "x"));
-    ::SetEnvironmentVariableW(L"P2F_TEST_FOLDER", (temp / L"").c_str());
+    const cUserRegistrations::cExpected control{&MapControl, expected};
     cSeamedUsers users;
-    // clang-format off
-    users.List = {{Sid(1001), local}, {Sid(1002), local}, {Sid(1003), local}, {Sid(1004), L""}, {Sid(1005), L"\\\\server\\share\\u"},
-        {Sid(1007), local}, {Sid(1008), local}, {Sid(1009), local}, {Sid(1010), local}, {Sid(1011), L"C:u"}, {L"S-1-5-18", local}};
-    users.SignedIn = {{Sid(1001), true}, {Sid(1002), false}, {Sid(1007), true}, {Sid(1008), true}, {L"S-1-5-18", true}};
-    // clang-format on
-    users.FileStatus = {{Sid(1003), ERROR_SHARING_VIOLATION}, {Sid(1010), cUserClasses::LinkOnTheWay}};
-    users.Set(Sid(1001), MapControl, REG_SZ, L"");
-    users.Set(Sid(1002), MapControl, REG_DWORD, L"ab");
-    users.Set(Sid(1002), LookupLibrary, REG_EXPAND_SZ,
-              L"%P2F_TEST_FOLDER%lexgrid4b.dll"); // as COM expands it
-    users.Set(Sid(1007), MapControl, REG_SZ, L"\\??\\UNC\\host\\share\\x.ocx");
-    users.Set(Sid(1007), LookupLibrary, REG_SZ, expected);
-    users.SetKey(Sid(1007), LookupLibrary, L"\\TreatAs"); // right server, but COM goes elsewhere first
-    users.Set(Sid(1008), MapControl, REG_SZ, std::wstring(40000, L'x'));
-    users.SetKey(Sid(1008), LookupLibrary, L""); // a half-removed registration: no InprocServer32
-    users.Set(L"S-1-5-18", MapControl, REG_SZ, L"C:\\passed\\over.ocx");
-    const cUserRegistrations::cExpected control{&MapControl, temp / L"plotwing2.ocx"},
-        lookup{&LookupLibrary, expected};
-    const cUserScan scan = users.Read({control, lookup});
-    const std::vector<cUserReading>& read = scan.Users;
-    ASSERT_EQ(10u, read.size());
-    EXPECT_EQ(L"1|S-1-5-18|system-account",
-              Joined(scan.Skipped.size(), scan.Skipped[0].Sid, std::wstring(scan.Skipped[0].Reason)));
-    EXPECT_EQ((std::vector<std::wstring>{local, local, local, local}), users.Folders)
-        << "1002, 1003, 1009, 1010";
-    const cCheckReport::UserLines lines = cCheckReport::LinesOf(read);
-    const auto shadows = [](const std::vector<std::pair<std::wstring, std::wstring>>& rows) {
-        std::vector<std::wstring> texts;
-        for (const auto& [who, found] : rows)
-            texts.push_back(L"　ユーザー別の登録が優先されています（" + who + L"）→ " + found);
-        return texts;
-    };
-    EXPECT_EQ(shadows({{L"PC\\佐藤", L"（空の値）"},
-                       {Sid(1002), L"（文字列ではない値）"},
-                       {Sid(1007), L"\\??\\UNC\\host\\share\\x.ocx"},
-                       {Sid(1008), L"（長すぎる値）"}}),
-              lines.Control);
-    EXPECT_EQ(
-        shadows({{Sid(1007), L"（TreatAs のあるキー）"}, {Sid(1008), L"（InprocServer32 のないキー）"}}),
-        lines.Lookup)
-        << "1002's own key names the expected file, expanded";
-    const std::wstring signIn =
-        L"このユーザーにサインインしてもらい、サインインしている間にもう一度確認してください";
-    std::vector<std::wstring> notRead{},
-        advice{L"・上記のユーザーのユーザー別の登録は確認できなかったため、判定に含まれていません。"};
-    // clang-format off
-    for (const auto& [sid, why, what] : {std::tuple<std::wstring, std::wstring, std::wstring>
-        {Sid(1003), L"UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION), L"ＰＣを再起動してから、もう一度確認してください"},
-        {Sid(1004), L"プロファイルのフォルダーが登録されていません", L"プロファイル一覧の項目に不備があります。使われていないプロファイルなら削除してください"},
-        {Sid(1005), L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：\\\\server\\share\\u", signIn},
-        {Sid(1010), L"UsrClass.dat までのパスにリンクがあるため、読みませんでした", L"プロファイルのフォルダーにあるリンクを確かめてください"},
-        {Sid(1011), L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：C:u", signIn}})
-        notRead.push_back(L"・" + sid + L" のユーザー別の登録を確認できませんでした（" + why + L"）"),
-            advice.push_back(L"　" + sid + L"：" + what);
-    // clang-format on
-    EXPECT_EQ(notRead, lines.NotRead);
-    EXPECT_EQ(advice, lines.Advice);
-    EXPECT_TRUE(read[7].Read && !read[7].Loaded && read[7].Components.size() == 2)
-        << "no classes file: no classes";
-    // Without administrator rights only what is loaded and open to the runner is read.
-    users.Elevated = false;
-    users.Runner = Sid(1002);
-    const cUserScan unelevated = users.Read({control, lookup});
-    EXPECT_EQ(L"1|" + Sid(1009) + L"|管理者として実行していないため、読み取れません|" + Sid(1002),
-              std::to_wstring(unelevated.Users[0].Read) + L"|" + unelevated.Users[7].Sid + L"|" +
-                  unelevated.Users[7].Reason + L"|" + unelevated.Users[1].Sid)
-        << "the runner's own file is still read";
-    users.Elevated = true;
-    users.Runner = L"S-1-5-18";
-    const cUserScan asSystem = users.Read({control, lookup});
-    EXPECT_TRUE(asSystem.Skipped.empty() && asSystem.Users[10].Sid == L"S-1-5-18" &&
-                asSystem.Users[10].Shadows(MapControl))
-        << "the runner's classes are read whoever runs the tool";
-    users.Runner.clear();
-    // Removal: saved first, then the whole class key removed; a key that no longer shadows, or one that
-    // cannot be saved, stays.
-    const std::wstring backup = temp / L"b.reg";
-    using R = cUserRegistrations::eRemoval;
-    EXPECT_EQ(R::Failed, users.Remove(read[0], control, temp / L"no\\folder.reg").Outcome);
-    EXPECT_EQ(R::Removed, users.Remove(read[0], control, backup).Outcome);
-    EXPECT_EQ(R::Removed, users.Remove(read[1], control, temp / L"b2.reg").Outcome)
-        << "signed out: in the file";
-    users.Set(Sid(1007), MapControl, REG_SZ, control.Path); // now right: left alone
-    WriteBytes(control.Path, "x");
-    EXPECT_EQ(R::NotShadowed, users.Remove(read[5], control, temp / L"b3.reg").Outcome);
-    EXPECT_EQ(R::NotShadowed, users.Remove(read[1], lookup, temp / L"b4.reg").Outcome);
-    EXPECT_EQ(R::Removed, users.Remove(read[6], lookup, temp / L"b5.reg").Outcome)
-        << "a key without a server";
-    const std::vector<cUserReading> after = users.Read({control, lookup}).Users;
-    const auto state = [&](size_t user, size_t c) {
-        return static_cast<int>(after[user].Components[c].State);
-    };
-    EXPECT_EQ((std::vector<int>{0, 0, 1, 1, 0, 1}),
-              (std::vector<int>{state(0, 0), state(1, 0), state(1, 1), state(5, 0), state(6, 1),
-                                static_cast<int>(cCheckReport::LinesOf(after).Control.size())}))
-        << "1001, 1002 and 1008's key removed, 1002's lookup and 1007 left; 1008's control shadow remains";
-    EXPECT_FALSE(fs::exists(temp / L"b3.reg") || fs::exists(temp / L"b4.reg"))
-        << "nothing saved, nothing removed";
-    // A classes file that stays loaded is said, with its name.
+    users.Runner = Sid(1000);
+    users.List.Profiles = {{Sid(1001), temp / L"a"},
+                           {Sid(1002), temp / L"b"},
+                           {Sid(1003), temp / L"c"},
+                           {Sid(1004), temp / L"d"}};
+    users.SignedIn = {Sid(1001)};
+    users.Set(Sid(1000), MapControl, REG_SZ, expected); // right, and still in regsvr32's way
+    for (const int n : {1001, 1002, 1003})
+        users.Set(Sid(n), MapControl, REG_SZ, L"C:\\old\\plotwing2.ocx");
+    users.LoadStatus = {{Sid(1003), cUserClasses::SigningIn}};
     users.UnloadStatus = {{Sid(1002), ERROR_ACCESS_DENIED}};
-    const cUserScan stuck = users.Read({control, lookup});
-    ASSERT_EQ(1u, stuck.Unloads.size());
-    EXPECT_EQ(L"・HKEY_USERS\\" + Sid(1002) + L"_Classes の読み込みを解除できませんでした（" +
-                  SystemMessage(ERROR_ACCESS_DENIED) + L"）。ＰＣを再起動してください",
-              cCheckReport::UnloadLine(stuck.Unloads[0]));
+    // 1004's class key is a link to another key: COM would follow it; the tool neither reads nor removes
+    // through it.
+    users.Set(L"target", MapControl, REG_SZ, L"C:\\old\\plotwing2.ocx");
+    {
+        cRegKey parent, link;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, (users.Keys + Sid(1004) + L"\\CLSID").c_str(), 0, nullptr, 0,
+                          KEY_WRITE, nullptr, parent.Put(), nullptr);
+        ::RegCreateKeyExW(parent.Get(), MapControl.ClassId, 0, nullptr, REG_OPTION_CREATE_LINK, KEY_WRITE,
+                          nullptr, link.Put(), nullptr);
+        const std::wstring target = L"\\Registry\\User\\" + cRunner::Sid() + L"\\" + users.Keys +
+                                    L"target\\" + cUserRegistrations::ClassKeyPath(MapControl.ClassId, false);
+        ::RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK,
+                         reinterpret_cast<const BYTE*>(target.data()), static_cast<DWORD>(target.size() * 2));
+    }
+    std::vector<cUserReading> read;
+    for (const std::wstring& sid : {Sid(1000), Sid(1001), Sid(1002), Sid(1003), Sid(1004)})
+        read.push_back(cUserReading{sid, {}, temp / sid}), read.back().Runner = sid == Sid(1000);
+    using R = cUserRegistrations::eRemoval;
+    const auto remove = [&](size_t i, const std::wstring& file) {
+        return users.Remove(read[i], control, temp / file, read[i].Runner);
+    };
+    EXPECT_EQ(R::Failed, remove(0, L"no\\folder.reg").Outcome) << "nothing removed unsaved";
+    const cUserRegistrations::cRemoval runner = remove(0, L"0.reg"), signedIn = remove(1, L"1.reg"),
+                                       loaded = remove(2, L"2.reg"), signingIn = remove(3, L"3.reg"),
+                                       linked = remove(4, L"4.reg");
+    EXPECT_EQ(L"0|0|0|2|2", Joined(static_cast<int>(runner.Outcome), static_cast<int>(signedIn.Outcome),
+                                   static_cast<int>(loaded.Outcome), static_cast<int>(signingIn.Outcome),
+                                   static_cast<int>(linked.Outcome)));
+    EXPECT_EQ((std::vector<std::wstring>{Sid(1002), Sid(1003), Sid(1004)}), users.Loads)
+        << "loaded for a change alone";
+    EXPECT_EQ(L"リンクになっているキーのため、削除しませんでした", linked.Reason);
+    EXPECT_TRUE(Has(signingIn.Reason, L"サインイン中"));
+    // Every backup names the user's classes as Windows loads them, however the tool reached them.
+    for (const int n : {0, 1, 2})
+        EXPECT_TRUE(Has(strconv::ToWide(ReadBytes(temp / (std::to_wstring(n) + L".reg")).substr(2), 1200),
+                        L"[HKEY_USERS\\" + Sid(1000 + n) + L"_Classes\\CLSID\\" + MapControl.ClassId + L"]"))
+            << n;
+    // A file that stays loaded is named as the tool loaded it, never as the user's hive.
+    ASSERT_TRUE(loaded.Unload);
+    EXPECT_EQ(0u, loaded.Unload->Name.find(L"HKEY_USERS\\plotwing2fix-")) << loaded.Unload->Name;
+    const auto present = [&](const std::wstring& who) {
+        return cKey().Open(HKEY_CURRENT_USER, users.Keys + who + L"\\CLSID\\" + MapControl.ClassId,
+                           KEY_READ) == 0;
+    };
+    EXPECT_EQ(L"0|0|1|1",
+              Joined(present(Sid(1000)), present(Sid(1001)), present(Sid(1003)), present(L"target")));
+    EXPECT_EQ(R::NotShadowed, remove(0, L"5.reg").Outcome) << "the runner's key is gone already";
 }
 
 TEST(cRegFileTest, ValuesAsTheRegistryEditorExportsThem)

@@ -1,5 +1,6 @@
 #include "repair/cBackup.h"
 #include "security/cSecureFolder.h"
+#include "sys/cAppError.h"
 #include "tests/support/TestPc.h"
 #include <sddl.h>
 
@@ -37,18 +38,31 @@ TEST(cSecureFolderTest, EveryFolderOnTheWayIsTrustedAndHeldAndOneSwappedAfterThe
     EXPECT_EQ(R::Created, held.Verify().Outcome);
     cBackup backup(temp / L"", LocalNow());
     EXPECT_EQ(cBackup::eSaved::Saved, backup.Reserve(L"x").Outcome);
-    // Windows refuses to rename a held folder; where the rename happens, the swap is seen.
-    if (!::MoveFileW((temp / L"plotwing2fix").c_str(), (temp / L"moved").c_str()))
-        EXPECT_TRUE(::GetLastError() == ERROR_SHARING_VIOLATION || ::GetLastError() == ERROR_ACCESS_DENIED);
-    else
-    {
-        fs::create_directories(temp / L"plotwing2fix\\backup");
-        EXPECT_EQ(temp / L"plotwing2fix", held.Verify().At);
-        const cBackup::cSaved swapped = backup.Reserve(L"y");
-        EXPECT_EQ(L"確認したあとでバックアップフォルダーの途中のフォルダーが置き換えられました：" +
-                      temp / L"plotwing2fix",
-                  swapped.Reason);
-    }
+    // Held for real: neither the folder nor one on its way can be renamed or moved while held.
+    for (const wchar_t* folder : {L"plotwing2fix", L"plotwing2fix\\backup"})
+        EXPECT_EQ(Joined(0, ERROR_SHARING_VIOLATION),
+                  Joined(::MoveFileW((temp / folder).c_str(), (temp / L"moved").c_str()), ::GetLastError()))
+            << folder;
+    // Only a reparse point that names another place is a link; a cloud file's placeholder is the folder
+    // itself.
+    constexpr DWORD Point = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+    // clang-format off
+    const std::tuple<DWORD, DWORD, bool> tags[] = {{Point, IO_REPARSE_TAG_MOUNT_POINT, true}, {Point, IO_REPARSE_TAG_SYMLINK, true},
+        {Point, 0, true}, {Point, 0x9000001Au /* a cloud file's */, false}, {FILE_ATTRIBUTE_DIRECTORY, IO_REPARSE_TAG_SYMLINK, false}};
+    // clang-format on
+    for (const auto& [attributes, tag, link] : tags)
+        EXPECT_EQ(link, cSecureFolder::LinkOf(attributes, tag)) << std::hex << tag;
+    // Each way the folder check ends: only a ready folder takes a backup, every refusal says why and where.
+    // clang-format off
+    const std::pair<R, std::wstring> refusals[] = {{R::Ready, L""}, {R::Created, L""},
+        {R::Link, L"バックアップフォルダーの途中にリンクがあります：C:\\x"},
+        {R::Untrusted, L"バックアップフォルダーまたはその途中のフォルダーの所有者が SYSTEM、Administrators、TrustedInstaller のどれでもありません：C:\\x"},
+        {R::Swapped, L"確認したあとでバックアップフォルダーの途中のフォルダーが置き換えられました：C:\\x"},
+        {R::Unheld, L"バックアップフォルダーの途中のフォルダーを、名前の変更や移動から保護できません（" + SystemMessage(ERROR_SHARING_VIOLATION) + L"）：C:\\x"},
+        {R::Failed, SystemMessage(ERROR_SHARING_VIOLATION) + L"：C:\\x"}};
+    // clang-format on
+    for (const auto& [outcome, reason] : refusals)
+        EXPECT_EQ(reason, cBackup::RefusalOf({outcome, L"C:\\x", ERROR_SHARING_VIOLATION}));
     // A link on the way (scripts/test makes one: a Unix symbolic link, which Wine shows as a reparse point).
     if (const DWORD link = ::GetFileAttributesW(L"C:\\p2f-linked-folder");
         link != INVALID_FILE_ATTRIBUTES && (link & FILE_ATTRIBUTE_REPARSE_POINT))

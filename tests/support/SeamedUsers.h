@@ -2,17 +2,21 @@
 #include "repair/cUserRegistrations.h"
 #include "tests/support/TestPc.h"
 #include <map>
+#include <set>
 
-// Profiles Wine cannot make: signed-out users (their classes a test key), files in use, broken entries.
+// Profiles Wine cannot make: other signed-in users and loaded files (their classes a test key), files Windows
+// holds or refuses, broken entries. Signed-out users' files are real ones, read as data.
 struct cSeamedUsers : cUserRegistrations
 {
     std::wstring Keys = L"Software\\plotwing2fixTests\\" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
-    std::vector<cProfileList::cProfile> List;
-    std::map<std::wstring, bool> SignedIn;     // sid: true signed in, false signed out with a classes file
-    std::map<std::wstring, LONG> FileStatus;   // sid: why the classes file cannot be opened (NoFile: none)
-    mutable std::vector<std::wstring> Folders; // every folder whose classes file was opened
+    cProfileList::cReading List;
+    std::set<std::wstring> SignedIn;                    // their classes: the test key
+    std::map<std::wstring, cClassesFile::eOpen> Opened; // folder: its classes file opens so
+    std::map<std::wstring, LONG> LoadStatus;            // sid: loading the file for a change fails so
+    std::map<std::wstring, LONG> UnloadStatus;          // sid: the unload of what was loaded fails so
+    mutable std::vector<std::wstring> Loads;            // every sid whose file was loaded for a change
     ~cSeamedUsers() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, Keys.c_str()); }
-    // A value under the user's classes, made with its key; nullopt makes the key without a value.
+    // A value under the user's classes, made with its key.
     void Set(const std::wstring& sid, const cComponent& c, DWORD type, const std::wstring& data) const
     {
         ::RegSetKeyValueW(HKEY_CURRENT_USER,
@@ -28,40 +32,63 @@ struct cSeamedUsers : cUserRegistrations
                           (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false) + below).c_str(), 0, nullptr,
                           0, KEY_WRITE, nullptr, made.Put(), nullptr);
     }
-    std::map<std::wstring, LONG> UnloadStatus; // sid: the unload of its classes fails so
-    LONG Release(cUserClasses& classes) const override
-    {
-        for (const auto& [sid, status] : UnloadStatus)
-            if (classes.RegistryName.find(sid) != std::wstring::npos)
-                return classes.Root = cKey(), status;
-        return cUserRegistrations::Release(classes);
-    }
-    std::vector<cHiveMount::cLeftover> ClearLeftovers() const override { return {}; }
-    DWORD SlowMs = 0; // the list takes this long, as hive loads on a shared PC do
-    std::vector<cProfileList::cProfile> Profiles() const override { return ::Sleep(SlowMs), List; }
-    cUserClasses Opened(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
+    cUserClasses Live(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
     {
         cUserClasses classes;
-        classes.Source = source;
-        classes.Status = classes.Root.Open(HKEY_CURRENT_USER, Keys + sid, access);
-        classes.RegistryName = L"HKEY_USERS\\" + sid + L"_Classes";
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, (Keys + sid).c_str(), 0, nullptr, 0, access, nullptr,
+                          classes.Root.Put(), nullptr) == ERROR_SUCCESS
+            ? void(classes.Source = source)
+            : void();
         return classes;
+    }
+    DWORD SlowMs = 0; // the list takes this long, as a shared PC's many profiles do
+    cProfileList::cReading Profiles() const override { return ::Sleep(SlowMs), List; }
+    std::wstring Runner; // none: only the list is read
+    std::wstring RunnerSid() const override { return Runner; }
+    cUserClasses OpenRunner(REGSAM access) const override
+    {
+        return Live(Runner, access, cUserClasses::eSource::Runner);
     }
     cUserClasses OpenLoaded(const std::wstring& sid, REGSAM access) const override
     {
-        return SignedIn.count(sid) && SignedIn.at(sid) ? Opened(sid, access, cUserClasses::eSource::Loaded)
-                                                       : cUserClasses();
+        cUserClasses none;
+        none.Status = ERROR_FILE_NOT_FOUND;
+        return SignedIn.count(sid) ? Live(sid, access, cUserClasses::eSource::Loaded) : std::move(none);
     }
-    cUserClasses OpenFile(const std::wstring& sid, const std::wstring& folder, REGSAM access) const override
+    cFileOpen OpenClassesFile(cClassesFile& file, const std::wstring& folder) const override
     {
-        Folders.push_back(folder);
-        if (SignedIn.count(sid))
-            return Opened(sid, access, cUserClasses::eSource::FromFile);
-        cUserClasses failed;
-        failed.Status = FileStatus.count(sid) ? FileStatus.at(sid) : ERROR_SUCCESS;
-        failed.Source = failed.Status ? cUserClasses::eSource::Failed : cUserClasses::eSource::NoFile;
-        return failed;
+        if (!Opened.count(folder))
+            return cUserRegistrations::OpenClassesFile(file, folder);
+        const cClassesFile::eOpen opened = Opened.at(folder);
+        return {opened, opened == cClassesFile::eOpen::InUse ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED};
     }
+    // Stands in for a loaded file: the test key, under a mount name of this run's.
+    cUserClasses LoadForChange(const std::wstring& sid, const std::wstring&) const override
+    {
+        Loads.push_back(sid);
+        if (LoadStatus.count(sid))
+        {
+            cUserClasses failed;
+            failed.Status = LoadStatus.at(sid);
+            return failed;
+        }
+        cUserClasses classes = Live(sid, KEY_READ | KEY_WRITE, cUserClasses::eSource::FromFile);
+        classes.Mount =
+            cHiveMount(cHiveMount::NameOf(::GetCurrentProcessId(), 1, static_cast<unsigned>(Loads.size())));
+        MountOf[classes.Mount.Name()] = sid;
+        return classes;
+    }
+    mutable std::map<std::wstring, std::wstring> MountOf;
+    LONG Release(cUserClasses& classes) const override
+    {
+        const auto sid = MountOf.find(classes.Mount.Name());
+        if (sid != MountOf.end() && UnloadStatus.count(sid->second))
+            return classes.Root = cKey(), UnloadStatus.at(sid->second);
+        classes.Mount = cHiveMount(); // nothing was loaded
+        return cUserRegistrations::Release(classes);
+    }
+    std::vector<cHiveMount::cLeftover> Leftovers;
+    std::vector<cHiveMount::cLeftover> ClearLeftovers() const override { return Leftovers; }
     std::vector<std::wstring> AccountsOf(const std::vector<std::wstring>& sids) const override
     {
         std::vector<std::wstring> names;
@@ -69,9 +96,9 @@ struct cSeamedUsers : cUserRegistrations
             names.push_back(sid.ends_with(L"1001") ? L"PC\\佐藤" : L"");
         return names;
     }
+    std::set<std::wstring> MainHives; // sids whose main hive is loaded without their classes
+    bool IsLoaded(const std::wstring& name) const override { return MainHives.count(name) > 0; }
     bool IsWow64() const override { return false; }
-    std::wstring Runner; // none: only the list is read
-    std::wstring RunnerSid() const override { return Runner; }
     bool Elevated = true;
     bool IsElevated() const override { return Elevated; }
 };
