@@ -1,6 +1,7 @@
 #include "registry/cKey.h"
 #include "sys/StrConv.h"
 #include <algorithm>
+#include <cstring>
 
 LONG cKey::Open(HKEY parent, const std::wstring& path, REGSAM access)
 {
@@ -47,17 +48,11 @@ cKey::cValue cKey::Read(const std::wstring& name) const
     DWORD type = REG_NONE, size = (MAX_PATH + 1) * sizeof(wchar_t);
     for (int tries = 0; tries < 4; ++tries)
     {
-        if (size / sizeof(wchar_t) > MaxTextChars + 1)
-        {
-            value.Status = ERROR_SUCCESS;
-            value.Kind = eValue::TooLong;
-            value.Type = type;
-            return value;
-        }
-        std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
+        if (size > MaxDataBytes)
+            return ValueOf(type, nullptr, size);
+        std::vector<BYTE> buffer(size + sizeof(wchar_t));
         DWORD got = size;
-        value.Status = ::RegQueryValueExW(m_key.Get(), name.c_str(), nullptr, &type,
-                                          reinterpret_cast<BYTE*>(buffer.data()), &got);
+        value.Status = ::RegQueryValueExW(m_key.Get(), name.c_str(), nullptr, &type, buffer.data(), &got);
         if (value.Status == ERROR_MORE_DATA)
         {
             size = got;
@@ -65,14 +60,23 @@ cKey::cValue cKey::Read(const std::wstring& name) const
         }
         if (value.Status != ERROR_SUCCESS)
             break;
-        // An odd byte count ends in half a character; the text ends at the first NUL or at the data's end.
-        buffer.resize(std::min<size_t>(got / sizeof(wchar_t), buffer.size()));
-        value.Text = buffer.substr(0, buffer.find(L'\0'));
-        value.Type = type;
-        value.Kind = type == REG_SZ || type == REG_EXPAND_SZ ? eValue::Text : eValue::OtherType;
-        return value;
+        return ValueOf(type, buffer.data(), std::min(got, size));
     }
     value.Kind = value.Status == ERROR_FILE_NOT_FOUND ? eValue::Missing : eValue::Unreadable;
+    return value;
+}
+
+cKey::cValue cKey::ValueOf(DWORD type, const BYTE* data, size_t size)
+{
+    cValue value{eValue::TooLong, type, {}, ERROR_SUCCESS};
+    if (size > MaxDataBytes)
+        return value;
+    // An odd byte count ends in half a character; the text ends at the first NUL or at the data's end.
+    value.Text.resize(size / sizeof(wchar_t));
+    if (size > 1)
+        std::memcpy(value.Text.data(), data, value.Text.size() * sizeof(wchar_t));
+    value.Text.resize(std::min(value.Text.size(), value.Text.find(L'\0')));
+    value.Kind = type == REG_SZ || type == REG_EXPAND_SZ ? eValue::Text : eValue::OtherType;
     return value;
 }
 

@@ -48,6 +48,10 @@ public:
 
     // A value by name (empty: the key's default value).
     cValue Read(const std::wstring& name = {}) const;
+    // The most data read as text: MaxTextChars, their NUL and half a character; more is TooLong unread.
+    static constexpr size_t MaxDataBytes = (MaxTextChars + 1) * sizeof(wchar_t) + 1;
+    // A value of `type` whose data is `size` bytes at `data` (not looked at beyond MaxDataBytes).
+    static cValue ValueOf(DWORD type, const BYTE* data, size_t size);
     // Whether the value's data, measured as the code-page functions measure it (all of it, in the system's
     // code page, anything after a NUL included), fits in `bytes`.
     enum class eAnsiSize
