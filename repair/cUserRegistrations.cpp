@@ -221,8 +221,8 @@ void cUserRegistrations::ReadFile(cUserReading& user, const std::vector<cExpecte
         NotRead(user, NotReadOf(what),
                 std::wstring(L"UsrClass.dat を読み取れませんでした：") + cHiveFile::ReasonOf(what));
     };
-    if (const cHiveFile::eFault opened = hive.Open(); opened != cHiveFile::eFault::None)
-        return fault(opened);
+    if (const cHiveFile::eFault base = hive.Open(); base != cHiveFile::eFault::None)
+        return fault(base);
     for (const cExpected& one : expected)
     {
         const cClassKeyRead read = ReadHive(hive, ClassKeyPath(one.Component->ClassId, IsWow64()));
