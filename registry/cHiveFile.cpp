@@ -65,15 +65,20 @@ bool cHiveFile::Bytes(ULONGLONG at, void* into, DWORD size)
 
 cHiveFile::eFault cHiveFile::Open()
 {
-    if (m_open || m_fault != eFault::None)
-        return m_fault;
+    if (!m_open && m_fault == eFault::None)
+        m_open = BaseBlockRead();
+    return m_fault;
+}
+
+bool cHiveFile::BaseBlockRead()
+{
     BYTE base[512];
     if (m_fileSize < BaseBlock)
-        return Fail(eFault::NotAHive), m_fault;
+        return Fail(eFault::NotAHive);
     if (!Bytes(0, base, sizeof base))
-        return m_fault;
+        return false;
     if (std::memcmp(base, "regf", 4) != 0)
-        return Fail(eFault::NotAHive), m_fault;
+        return Fail(eFault::NotAHive);
     // The XOR of the block's first 127 double words, where 0 is written as 1 and all ones as all ones but the
     // last bit.
     ULONG sum = 0;
@@ -81,20 +86,19 @@ cHiveFile::eFault cHiveFile::Open()
         sum ^= U32(base + at);
     sum = sum == 0 ? 1 : sum == None ? None - 1 : sum;
     if (sum != U32(base + 508))
-        return Fail(eFault::Checksum), m_fault;
+        return Fail(eFault::Checksum);
     // Windows applies the logs' changes at the next load; we read the file as it is only when it is whole.
     if (U32(base + 4) != U32(base + 8))
-        return Fail(eFault::UnsavedChanges), m_fault;
+        return Fail(eFault::UnsavedChanges);
     m_minor = U32(base + 24);
     if (U32(base + 20) != 1 || m_minor < 3 || m_minor > 6 || U32(base + 28) != 0 || U32(base + 32) != 1)
-        return Fail(eFault::NotAHive), m_fault;
+        return Fail(eFault::NotAHive);
     m_root = U32(base + 36);
     m_binsSize = U32(base + 40);
     if (m_binsSize == 0 || m_binsSize % Page != 0 || m_binsSize > m_fileSize - BaseBlock)
-        return Fail(eFault::Damaged), m_fault;
+        return Fail(eFault::Damaged);
     std::vector<BYTE> root;
-    m_open = Key(m_root, root);
-    return m_fault;
+    return Key(m_root, root);
 }
 
 bool cHiveFile::BinOf(ULONG offset, ULONG& start, ULONG& end)

@@ -51,7 +51,8 @@ public:
     static const wchar_t* ReasonOf(eFault fault);
 
 private:
-    bool Fail(eFault fault);
+    bool Fail(eFault fault); // records the first fault; false
+    bool BaseBlockRead();
     bool Bytes(ULONGLONG at, void* into, DWORD size);
     bool BinOf(ULONG offset, ULONG& start, ULONG& end);
     bool Cell(ULONG offset, ULONG need, std::vector<BYTE>& data);
