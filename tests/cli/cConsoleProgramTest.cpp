@@ -384,7 +384,8 @@ TEST(cConsoleProgramTest, TheRunnersOwnKeyGoesBeforeRegsvr32AndCtrlCStopsBeforeT
         << repair.Out;
     // The console's every reading, and the removal, bounded as the window's: 120 s, and 35 s more for an
     // unload.
-    const std::vector<std::pair<DWORD, DWORD>> bounds{{120000, 0}, {120000, 0}, {120000, 35000}, {120000, 0}};
+    const std::vector<std::pair<DWORD, DWORD>> bounds{
+        {120000, 0}, {120000, 0}, {120000, 35000}, {120000, 35000}, {120000, 0}};
     EXPECT_EQ(bounds, cWatchedRegsvr32<false>::Bounds());
     cTestPc::InstallBoth(L"old\\");
     const cAtEnd cleared{[] { cStopRequest::Clear(); }};

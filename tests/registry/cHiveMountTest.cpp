@@ -69,10 +69,11 @@ TEST(cHiveMountTest, NamesTellTheRunThatMadeThemAndOnlyAnEndedRunsAreItsToClear)
     EXPECT_TRUE(total >= 28000 && total <= 35000 && waited.front() <= 200) << total;
 }
 
-// Where Windows will not load a classes file for the tool alone (Wine's RegLoadAppKeyW gives no usable key),
-// it is loaded under a name of the tool's own with the privileges on the loading thread only, read, and
-// unloaded; what a run that ended left loaded is cleared first, a live run's left alone.
-TEST(cHiveMountTest, AFileWindowsWillNotLoadPrivatelyIsMountedReadAndUnloadedWithThePrivilegesOnTheThreadOnly)
+// A repair's removal alone loads a signed-out user's file: under a name of the tool's own, with the
+// privileges on the loading thread only, every folder on the way held so that none can be renamed while it is
+// loaded, never beside a hive Windows has loaded for that user; what a run that ended left loaded is cleared
+// first, a live run's left alone. Wine loads only its own text format, so the file here is one.
+TEST(cHiveMountTest, AFileLoadedForAChangeIsMountedHeldAndUnloadedWithThePrivilegesOnTheThreadOnly)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
     if (!IsWine())
@@ -80,40 +81,48 @@ TEST(cHiveMountTest, AFileWindowsWillNotLoadPrivatelyIsMountedReadAndUnloadedWit
     const cTempFolder temp;
     PlaceClasses(temp / L"u", {{L"CLSID\\{A}\\InprocServer32", L"C:\\x\\plotwing2.ocx"}});
     ASSERT_FALSE(RestoreEnabled(false));
+    const std::wstring windows = temp / L"u\\AppData\\Local\\Microsoft\\Windows";
     std::wstring name;
     {
-        cUserClasses classes = cUserClasses::OpenFile(L"S-1-5-21-1-2-3-1001", temp / L"u", KEY_READ);
+        cUserClasses classes = cUserClasses::LoadForChange(L"S-1-5-21-1-2-3-1001", temp / L"u");
         ASSERT_EQ(cUserClasses::eSource::FromFile, classes.Source) << classes.Status;
         name = classes.Mount.Name();
         EXPECT_EQ(0u, name.find(L"plotwing2fix-" + std::to_wstring(::GetCurrentProcessId()) + L"-"));
         cKey server;
         server.Open(classes.Root.Get(), L"CLSID\\{A}\\InprocServer32", KEY_READ);
-        EXPECT_EQ(L"C:\\x\\plotwing2.ocx|HKEY_USERS\\S-1-5-21-1-2-3-1001_Classes",
-                  server.Read().Text + L"|" + classes.RegistryName)
-            << "a backup names the hive as reg load of the user's file names it";
-        EXPECT_TRUE(Mounted(name));
+        EXPECT_EQ(L"C:\\x\\plotwing2.ocx|1", Joined(server.Read().Text, Mounted(name)));
         EXPECT_FALSE(RestoreEnabled(false) || RestoreEnabled(true)) << "the privileges went with the load";
+        for (const std::wstring& folder : {temp / L"u", temp / L"u\\AppData", windows})
+            EXPECT_FALSE(::MoveFileW(folder.c_str(), (folder + L"-moved").c_str())) << folder;
         EXPECT_EQ(ERROR_SUCCESS, classes.Close());
         EXPECT_FALSE(Mounted(name));
+        EXPECT_TRUE(::MoveFileW(windows.c_str(), (windows + L"-moved").c_str()) &&
+                    ::MoveFileW((windows + L"-moved").c_str(), windows.c_str()))
+            << "released with the unload";
     }
     cHandle none;
     EXPECT_FALSE(::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, none.Put()))
         << "still impersonating";
-    // Left by runs: one that ended (an odd process id is never a real one) and this one.
+    // Left by runs: one that ended (an odd process id is never a real one) and this one; and a user's main
+    // hive, loaded as a sign-in or another program loads it.
     const std::wstring ended = cHiveMount::NameOf(0x7FFFFFFF, 1, 1),
-                       alive = cHiveMount::NameOf(::GetCurrentProcessId(), cRunner::StartTime(), 99);
+                       alive = cHiveMount::NameOf(::GetCurrentProcessId(), cRunner::StartTime(), 99),
+                       signingIn = L"S-1-5-21-1-2-3-1002";
     {
         const cThreadPrivileges privileges({SE_BACKUP_NAME, SE_RESTORE_NAME});
-        for (const std::wstring& mount : {ended, alive})
-            ::RegLoadKeyW(HKEY_USERS, mount.c_str(),
-                          (temp / L"u\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat").c_str());
+        for (const std::wstring& mount : {ended, alive, signingIn})
+            ::RegLoadKeyW(HKEY_USERS, mount.c_str(), cUserClasses::FilePath(temp / L"u").c_str());
     }
     const cAtEnd unload{[&] {
         const cThreadPrivileges privileges({SE_BACKUP_NAME, SE_RESTORE_NAME});
-        ::RegUnLoadKeyW(HKEY_USERS, alive.c_str());
-        ::RegUnLoadKeyW(HKEY_USERS, ended.c_str());
+        for (const std::wstring& mount : {ended, alive, signingIn})
+            ::RegUnLoadKeyW(HKEY_USERS, mount.c_str());
     }};
-    ASSERT_TRUE(Mounted(ended) && Mounted(alive));
+    ASSERT_TRUE(Mounted(ended) && Mounted(alive) && Mounted(signingIn));
+    const unsigned loads = cHiveMount::Loads();
+    EXPECT_EQ(L"1|0",
+              Joined(cUserClasses::LoadForChange(signingIn, temp / L"u").Status == cUserClasses::SigningIn,
+                     cHiveMount::Loads() - loads));
     EXPECT_TRUE(cHiveMount::ClearLeftovers().empty());
     EXPECT_EQ(L"0|1", std::to_wstring(Mounted(ended)) + L"|" + std::to_wstring(Mounted(alive)));
 }

@@ -37,9 +37,15 @@ TEST(cCheckReportTest, VerdictEnablesResetOnlyWhenAComponentCanBeRepaired)
                   verdict.Lines + (verdict.ResetEnabled ? L" enabled" : L" disabled"))
             << static_cast<int>(control) << " " << static_cast<int>(lookup);
     }
-    // Everything read is right but a user could not be read: the same lines, never "set up".
-    for (const auto& [control, kind] :
-         {std::pair{C, eVerdict::Unverified}, {R, eVerdict::RepairNeeded}, {M, eVerdict::CannotRepair}})
+    // Everything read is right but a user could not be read: lines of its own that never say "set up"; any
+    // other verdict stays as it is.
+    const auto unverified = cCheckReport::VerdictOf(C, C, false);
+    EXPECT_EQ(
+        Joined(static_cast<int>(eVerdict::Unverified), 0, 1, 0),
+        Joined(static_cast<int>(unverified.Kind), unverified.ResetEnabled,
+               unverified.Lines.starts_with(L"・このＰＣが設定済みかどうかは確認できていません（未確認）。"),
+               Has(unverified.Lines, L"設定済みです")));
+    for (const auto& [control, kind] : {std::pair{R, eVerdict::RepairNeeded}, {M, eVerdict::CannotRepair}})
         EXPECT_EQ(Joined(static_cast<int>(kind), cCheckReport::VerdictOf(control, C).Lines, control == R),
                   Joined(static_cast<int>(cCheckReport::VerdictOf(control, C, false).Kind),
                          cCheckReport::VerdictOf(control, C, false).Lines,

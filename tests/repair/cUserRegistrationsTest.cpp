@@ -80,19 +80,17 @@ TEST(cUserRegistrationsTest, EveryUserIsReadAsDataOrSaysWhyAndNoReadingLoadsAHiv
     ASSERT_TRUE(WriteBytes(lookup, "x"));
     cSeamedUsers users;
     const std::wstring classes = Profile(temp, L"c", L"classes.dat"),
-                       held = Profile(temp, L"h", L"classes.dat"), linked = L"C:\\p2f-linked-profile";
+                       held = Profile(temp, L"h", L"classes.dat");
     // clang-format off
     users.List.Profiles = {{Sid(1001), temp / L"s"}, {Sid(1002), classes}, {Sid(1003), held}, {Sid(1004), L""},
         {Sid(1005), L"\\\\server\\share\\u"}, {Sid(1006), temp / L"none"}, {Sid(1007), Profile(temp, L"d", L"dirty.dat")},
         {Sid(1008), Profile(temp, L"2", L"checksum.dat")}, {Sid(1009), classes, 0, ERROR_ACCESS_DENIED},
-        {Sid(1010), linked}, {Sid(1011), temp / L"denied"}, {Sid(1012), temp / L"busy"}, {L"S-1-5-18", classes}};
+        {Sid(1010), temp / L"linked"}, {Sid(1011), temp / L"denied"}, {Sid(1012), temp / L"busy"}, {L"S-1-5-18", classes}};
     // clang-format on
     users.SignedIn = {Sid(1001)};
     users.Opened = {{temp / L"denied", cClassesFile::eOpen::AccessDenied},
-                    {temp / L"busy", cClassesFile::eOpen::InUse}};
-    if (!fs::exists(
-            linked)) // scripts/test makes its AppData a Unix symbolic link, which Wine shows as a link
-        users.Opened[linked] = cClassesFile::eOpen::Redirected;
+                    {temp / L"busy", cClassesFile::eOpen::InUse},
+                    {temp / L"linked", cClassesFile::eOpen::Redirected}};
     users.MainHives = {Sid(1012)};
     users.Set(Sid(1001), MapControl, REG_SZ, L"");
     const std::string before = ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat");
@@ -189,7 +187,10 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
     }
     std::vector<cUserReading> read;
     for (const std::wstring& sid : {Sid(1000), Sid(1001), Sid(1002), Sid(1003), Sid(1004)})
-        read.push_back(cUserReading{sid, {}, temp / sid}), read.back().Runner = sid == Sid(1000);
+    {
+        read.emplace_back();
+        read.back().Sid = sid, read.back().Folder = temp / sid, read.back().Runner = sid == Sid(1000);
+    }
     using R = cUserRegistrations::eRemoval;
     const auto remove = [&](size_t i, const std::wstring& file) {
         return users.Remove(read[i], control, temp / file, read[i].Runner);
@@ -207,9 +208,12 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
     EXPECT_TRUE(Has(signingIn.Reason, L"サインイン中"));
     // Every backup names the user's classes as Windows loads them, however the tool reached them.
     for (const int n : {0, 1, 2})
-        EXPECT_TRUE(Has(strconv::ToWide(ReadBytes(temp / (std::to_wstring(n) + L".reg")).substr(2), 1200),
+    {
+        const std::string bytes = ReadBytes(temp / (std::to_wstring(n) + L".reg"));
+        EXPECT_TRUE(Has(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2),
                         L"[HKEY_USERS\\" + Sid(1000 + n) + L"_Classes\\CLSID\\" + MapControl.ClassId + L"]"))
             << n;
+    }
     // A file that stays loaded is named as the tool loaded it, never as the user's hive.
     ASSERT_TRUE(loaded.Unload);
     EXPECT_EQ(0u, loaded.Unload->Name.find(L"HKEY_USERS\\plotwing2fix-")) << loaded.Unload->Name;

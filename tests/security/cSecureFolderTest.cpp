@@ -40,9 +40,10 @@ TEST(cSecureFolderTest, EveryFolderOnTheWayIsTrustedAndHeldAndOneSwappedAfterThe
     EXPECT_EQ(cBackup::eSaved::Saved, backup.Reserve(L"x").Outcome);
     // Held for real: neither the folder nor one on its way can be renamed or moved while held.
     for (const wchar_t* folder : {L"plotwing2fix", L"plotwing2fix\\backup"})
-        EXPECT_EQ(Joined(0, ERROR_SHARING_VIOLATION),
-                  Joined(::MoveFileW((temp / folder).c_str(), (temp / L"moved").c_str()), ::GetLastError()))
-            << folder;
+    {
+        const BOOL moved = ::MoveFileW((temp / folder).c_str(), (temp / L"moved").c_str());
+        EXPECT_EQ(Joined(0, ERROR_SHARING_VIOLATION), Joined(moved, ::GetLastError())) << folder;
+    }
     // Only a reparse point that names another place is a link; a cloud file's placeholder is the folder
     // itself.
     constexpr DWORD Point = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;

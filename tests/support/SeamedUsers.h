@@ -35,10 +35,10 @@ struct cSeamedUsers : cUserRegistrations
     cUserClasses Live(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
     {
         cUserClasses classes;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, (Keys + sid).c_str(), 0, nullptr, 0, access, nullptr,
-                          classes.Root.Put(), nullptr) == ERROR_SUCCESS
-            ? void(classes.Source = source)
-            : void();
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_CURRENT_USER, (Keys + sid).c_str(), 0, nullptr, 0, access, nullptr, &key,
+                              nullptr) == ERROR_SUCCESS)
+            classes.Root = cKey(key), classes.Source = source;
         return classes;
     }
     DWORD SlowMs = 0; // the list takes this long, as a shared PC's many profiles do
