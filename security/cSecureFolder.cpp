@@ -14,6 +14,13 @@ constexpr const wchar_t* TrustedInstaller = L"S-1-5-80-956008885-3418522649-1831
 
 DWORD Create(const std::wstring& folder, const std::wstring& sddl)
 {
+    const auto& make = cSecureFolder::Seams().Make;
+    return make ? make(folder, sddl) : cSecureFolder::MakeFolder(folder, sddl);
+}
+} // namespace
+
+DWORD cSecureFolder::MakeFolder(const std::wstring& folder, const std::wstring& sddl)
+{
     cLocalMemory descriptor;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                                 descriptor.Put(), nullptr))
@@ -21,6 +28,15 @@ DWORD Create(const std::wstring& folder, const std::wstring& sddl)
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
     return ::CreateDirectoryW(folder.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
 }
+
+cSecureFolder::cSeams& cSecureFolder::Seams()
+{
+    static cSeams seams;
+    return seams;
+}
+
+namespace
+{
 
 // What the folder held by `handle` is, read from the handle; its path is asked too, since Wine opens the
 // target of a Unix symbolic link even when asked for the link itself and shows the link only at its path.
@@ -65,11 +81,19 @@ struct cOwner
     PSID Sid = nullptr;
     cLocalMemory Descriptor{nullptr};
 };
-cOwner OwnerOfObject(HANDLE handle, SE_OBJECT_TYPE type)
+cOwner OwnerOfObject(HANDLE handle, SE_OBJECT_TYPE type, const std::wstring& folder = {})
 {
     cOwner owner;
     if (!handle || handle == INVALID_HANDLE_VALUE)
         return owner;
+    if (const auto& seam = cSecureFolder::Seams().Owner; seam && !folder.empty() && !seam(folder).empty())
+    {
+        owner.Status = ::ConvertStringSidToSidW(seam(folder).c_str(), owner.Descriptor.Put())
+                           ? ERROR_SUCCESS
+                           : ::GetLastError();
+        owner.Sid = owner.Descriptor.Get();
+        return owner;
+    }
     owner.Status = ::GetSecurityInfo(handle, type, OWNER_SECURITY_INFORMATION, &owner.Sid, nullptr, nullptr,
                                      nullptr, owner.Descriptor.Put());
     if (owner.Status != ERROR_SUCCESS)
@@ -90,7 +114,7 @@ std::wstring TrustedStart(const std::wstring& folder)
         (folder.size() > root.size() && folder[root.size()] != L'\\'))
         return {};
     const cHandle held = Hold(root);
-    const cOwner owner = OwnerOfObject(held.Get(), SE_FILE_OBJECT);
+    const cOwner owner = OwnerOfObject(held.Get(), SE_FILE_OBJECT, root);
     const cSecureFolder::eOwner kind = cSecureFolder::OwnerOf(owner.Sid, nullptr, nullptr);
     return held && !IsLink(held.Get(), root) &&
                    (kind == cSecureFolder::eOwner::System || kind == cSecureFolder::eOwner::TrustedInstaller)
@@ -175,7 +199,7 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
     std::vector<BYTE> user = cRunner::TokenUser();
     const std::wstring volume = folder.substr(0, 3);
     const cHandle rootHandle = Hold(volume);
-    const cOwner rootOwner = OwnerOfObject(rootHandle.Get(), SE_FILE_OBJECT);
+    const cOwner rootOwner = OwnerOfObject(rootHandle.Get(), SE_FILE_OBJECT, volume);
     const std::wstring start = TrustedStart(folder);
     bool created = false;
     // Each folder below the trusted start: checked and held where it is there, made where it is not.
@@ -212,7 +236,7 @@ cSecureFolder::cHeld cSecureFolder::Ensure(const std::wstring& folder, bool runn
                 result.Error = ERROR_DIRECTORY;
                 return held;
             }
-            const cOwner owner = OwnerOfObject(handle.Get(), SE_FILE_OBJECT);
+            const cOwner owner = OwnerOfObject(handle.Get(), SE_FILE_OBJECT, result.At);
             result.Outcome = StepOf(IsLink(handle.Get(), result.At),
                                     OwnerOf(owner.Sid, cRunner::SidIn(user), rootOwner.Sid), runnerTrusted);
             if (result.Outcome != eOutcome::Ready)

@@ -2,6 +2,7 @@
 #include "sys/cOwned.h"
 #include <windows.h>
 #include <accctrl.h>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,4 +80,16 @@ public:
     // read; the owner is the Administrators group, or `userSid` (with all rights) where the running user
     // cannot give it away (an unelevated run).
     static std::wstring Security(const std::wstring& userSid);
+    // Makes `folder` with the security `sddl` gives: the system's error.
+    static DWORD MakeFolder(const std::wstring& folder, const std::wstring& sddl);
+
+    // A test's stand-ins for what Wine cannot show: a folder's owner other than the runner (a SID's text, by
+    // the folder's path; empty: as it is), and an unelevated runner's refusal to give a folder away (instead
+    // of MakeFolder). Unset, the tool asks the system.
+    struct cSeams
+    {
+        std::function<std::wstring(const std::wstring& folder)> Owner;
+        std::function<DWORD(const std::wstring& folder, const std::wstring& sddl)> Make;
+    };
+    static cSeams& Seams();
 };

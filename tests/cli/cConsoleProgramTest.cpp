@@ -110,6 +110,24 @@ struct cUnreadProfile : cRepairTool
         return users;
     }
 };
+// A signed-out user's shadowing key (their file in StuckFolder()), removed, and the file then left loaded.
+std::wstring& StuckFolder()
+{
+    static std::wstring folder;
+    return folder;
+}
+struct cStuckUnload : cRepairTool
+{
+    std::unique_ptr<cUserRegistrations> MakeUserRegistrations() const override
+    {
+        auto users = std::make_unique<cSeamedUsers>();
+        users->List.Profiles = {{L"S-1-5-21-9-9-9-1004", StuckFolder()}};
+        for (const cComponent* c : {&MapControl, &LookupLibrary})
+            users->Set(L"S-1-5-21-9-9-9-1004", *c, REG_SZ, L"C:\\old\\x.dll");
+        users->UnloadStatus = {{L"S-1-5-21-9-9-9-1004", ERROR_ACCESS_DENIED}};
+        return users;
+    }
+};
 // The lock as another repair keeps it beyond the bound: an object that is never signalled.
 struct cBusyLock : cRepairTool
 {
@@ -219,10 +237,17 @@ TEST(cConsoleProgramTest, TheContractAsDeploymentToolsRunIt)
                                          "\"number\":740,\"description\":\"repair \\u306b")))
         << unelevated.Out;
     Keep(bad, "87"), Keep(unelevated, "740");
+    // Unelevated, a folder made for the log is the runner's own, as Windows lets no user give it away.
+    cSecureFolder::Seams().Make = [](const std::wstring& f, const std::wstring& sddl) {
+        return sddl.starts_with(L"O:BA") ? DWORD{ERROR_INVALID_OWNER} : cSecureFolder::MakeFolder(f, sddl);
+    };
+    const cAtEnd unseamed{[] { cSecureFolder::Seams() = {}; }};
     EXPECT_EQ(
-        0u, RunHere<cRepairTool>({L"check", L"--log", temp / L"u.log"}, false)
+        0u, RunHere<cRepairTool>({L"check", L"--log", temp / L"mine\\u.log"}, false)
                 .Err.find(Sjis(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。")))
         << "said before anything else";
+    EXPECT_TRUE(fs::exists(temp / L"mine\\u.log"));
+    cSecureFolder::Seams() = {};
     // A log that cannot be written: said once, and the check runs on. A missing folder is made (the check's
     // log below).
     ASSERT_TRUE(WriteBytes(temp / L"file", ""));
@@ -387,6 +412,17 @@ TEST(cConsoleProgramTest, TheRunnersOwnKeyGoesBeforeRegsvr32AndCtrlCStopsBeforeT
     const std::vector<std::pair<DWORD, DWORD>> bounds{
         {120000, 0}, {120000, 0}, {120000, 35000}, {120000, 35000}, {120000, 0}};
     EXPECT_EQ(bounds, cWatchedRegsvr32<false>::Bounds());
+    // A user's file loaded for the removal that stays loaded: in the report, the JSON and the exit code.
+    StuckFolder() = temp / L"stuck";
+    WriteBytes(temp / L"stuck\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat",
+               ReadBytes(TestFolder() + L"fixtures\\hives\\classes.dat"));
+    const cRun stuck = RunHere<cStuckUnload>({L"repair", L"--json", L"--log", temp / L"u.log"});
+    EXPECT_EQ(
+        L"4|1|1|1",
+        Joined(stuck.Code, Has(stuck.Out, "\"unloadFailures\":[{\"name\":\"HKEY_USERS\\\\plotwing2fix-"),
+               Has(stuck.Out, "\"thisRun\":true"),
+               Has(strconv::ToWide(ReadBytes(temp / L"u.log"), 932), L"の読み込みを解除できませんでした")))
+        << stuck.Out;
     cTestPc::InstallBoth(L"old\\");
     const cAtEnd cleared{[] { cStopRequest::Clear(); }};
     const cRun stopped = RunHere<cWatchedRegsvr32<true>>({L"repair", L"--json", L"--log", temp / L"s.log"});

@@ -92,6 +92,7 @@ TEST(cUserRegistrationsTest, EveryUserIsReadAsDataOrSaysWhyAndNoReadingLoadsAHiv
                     {temp / L"busy", cClassesFile::eOpen::InUse},
                     {temp / L"linked", cClassesFile::eOpen::Redirected}};
     users.MainHives = {Sid(1012)};
+    users.Leftovers = {{L"plotwing2fix-1-0000000000000001-1", ERROR_ACCESS_DENIED}};
     users.Set(Sid(1001), MapControl, REG_SZ, L"");
     const std::string before = ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat");
     const cHandle inUse(::CreateFileW((held + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat").c_str(),
@@ -105,6 +106,10 @@ TEST(cUserRegistrationsTest, EveryUserIsReadAsDataOrSaysWhyAndNoReadingLoadsAHiv
     EXPECT_EQ(L"0|0|" + std::to_wstring(loads),
               Joined(users.Loads.size(), scan.Skipped.size() - 1, cHiveMount::Loads()));
     EXPECT_EQ(before, ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"));
+    ASSERT_EQ(1u, scan.Unloads.size());
+    EXPECT_EQ(L"HKEY_USERS\\plotwing2fix-1-0000000000000001-1|0",
+              Joined(scan.Unloads[0].Name, scan.Unloads[0].ThisRun))
+        << "left by a run that ended, never this run's";
     const cCheckReport::UserLines lines = cCheckReport::LinesOf(read);
     EXPECT_EQ((std::vector<std::wstring>{L"　ユーザー別の登録が優先されています（PC\\佐藤）→ （空の値）",
                                          L"　ユーザー別の登録が優先されています（" + Sid(1002) +

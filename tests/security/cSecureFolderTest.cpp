@@ -1,5 +1,6 @@
 #include "repair/cBackup.h"
 #include "security/cSecureFolder.h"
+#include "security/cRunner.h"
 #include "sys/cAppError.h"
 #include "tests/support/TestPc.h"
 #include <sddl.h>
@@ -44,6 +45,15 @@ TEST(cSecureFolderTest, EveryFolderOnTheWayIsTrustedAndHeldAndOneSwappedAfterThe
         const BOOL moved = ::MoveFileW((temp / folder).c_str(), (temp / L"moved").c_str());
         EXPECT_EQ(Joined(0, ERROR_SHARING_VIOLATION), Joined(moved, ::GetLastError())) << folder;
     }
+    // A folder on the way to the backups that the runner owns is refused; a log path the runner chose may be
+    // theirs. (Wine owns every file as the runner: the owners are stood in for.)
+    cSecureFolder::Seams().Owner = [](const std::wstring& f) {
+        return f.size() <= 3 ? L"S-1-5-18" : cRunner::Sid();
+    };
+    const cAtEnd unseamed{[] { cSecureFolder::Seams() = {}; }};
+    EXPECT_EQ(L"1|0", Joined(Has(cBackup(temp / L"r\\", LocalNow()).Reserve(L"x").Reason, L"所有者"),
+                             cSecureFolder::Ensure(temp / L"r", true).Result.Outcome == R::Untrusted));
+    cSecureFolder::Seams() = {};
     // Only a reparse point that names another place is a link; a cloud file's placeholder is the folder
     // itself.
     constexpr DWORD Point = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;

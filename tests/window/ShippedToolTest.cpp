@@ -1,3 +1,4 @@
+#include "sys/DllSearch.h"
 #include "tests/support/TestPc.h"
 #include <thread>
 
@@ -63,4 +64,19 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
     // Its log keeps the name from the tool's own version block.
     EXPECT_EQ(L"【INFO】-- End --\r\n",
               cTestPc::Log().substr(std::max<size_t>(cTestPc::Log().size(), 17) - 17));
+}
+
+// After start-up a DLL the tools load by name comes from the system folder alone: one of that name beside
+// them, as in a downloads folder, is never loaded.
+TEST(ShippedToolTest, ADllLoadedByNameAfterStartUpNeverComesFromBesideTheProgram)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const std::wstring planted = TestFolder() + L"p2f-planted.dll";
+    ASSERT_TRUE(::CopyFileW((TestFolder() + L"fixtures\\version.dll").c_str(), planted.c_str(), FALSE));
+    const cAtEnd removed{[&] { fs::remove(planted); }};
+    RestrictDllSearch();
+    const HMODULE loaded = ::LoadLibraryW(L"p2f-planted.dll");
+    EXPECT_EQ(nullptr, loaded);
+    if (loaded)
+        ::FreeLibrary(loaded);
 }
