@@ -60,6 +60,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
             Logger().InfoOut(box.Text());
             outcome.Verdict = eVerdict::NotInstalled;
             outcome.Report = cCheckReport::NotInstalled;
+            ::GetSystemTime(&outcome.EndedAt);
             return outcome;
         }
         std::vector<cComponentReading> readings;
@@ -121,13 +122,15 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
                    std::move(users.Skipped),
                    std::move(users.Unloads),
                    report,
-                   std::nullopt};
+                   std::nullopt,
+                   {}};
     }
     catch (...)
     {
         outcome = {};
         outcome.Failure = LogFailure(L"CheckComponent");
     }
+    ::GetSystemTime(&outcome.EndedAt);
     return outcome;
 }
 
@@ -222,6 +225,15 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
         outcome = std::move(failed);
     }
     return outcome;
+}
+
+cResultFile::cKept cRepairTool::KeepResult(const std::wstring& json, bool elevated)
+{
+    const cResultFile::cKept kept =
+        cResultFile(GetSpecialFolder(cSpecialFolder::CSIDL_COMMON_APPDATA_)).Keep(json, elevated);
+    if (kept.Outcome != cResultFile::eKept::Written)
+        Logger().InfoOut(L"Result : " + kept.Reason);
+    return kept;
 }
 
 cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner)

@@ -6,6 +6,7 @@
 #include "repair/cRegsvr32.h"
 #include "repair/cRepairLock.h"
 #include "repair/cRepairReport.h"
+#include "repair/cResultFile.h"
 #include "repair/cReportText.h"
 #include "repair/cUserRegistrations.h"
 #include "log/cLogger.h"
@@ -39,6 +40,7 @@ struct cCheckOutcome
     std::vector<cUnloadFailure> Unloads;  // classes files left loaded
     std::wstring Report;                  // the report, or the not-installed line
     std::optional<cAppError> Failure;     // logged already
+    SYSTEMTIME EndedAt{};                 // when it ended, in UTC
 };
 
 // What one re-registration came to.
@@ -79,6 +81,9 @@ public:
     // `showReport`) and to the log. `owner`, when given, takes no input while regsvr32 runs. Catches and logs
     // its own failures.
     cRepairOutcome Repair(cReportText& box, bool showReport, bool forced, HWND owner);
+    // Keeps `json`, the run's result, on the PC for collectors where `elevated` allows it (cResultFile); logs
+    // why it did not.
+    cResultFile::cKept KeepResult(const std::wstring& json, bool elevated);
 
     // The registered server path of a class id in long form, or the empty text; logs the registry's text.
     // Virtual so that tests can make the procedures that call it fail.
