@@ -17,6 +17,6 @@ int wmain(int argc, wchar_t** argv)
     {
         // The procedures catch their own failures; this is only for what escapes them (memory exhausted).
         err.Write(L"予期しないエラーで終了しました。\r\n");
-        return cConsoleProgram::CheckFailed;
+        return cExitCode::CheckFailed;
     }
 }

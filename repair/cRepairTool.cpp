@@ -62,6 +62,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
             Logger().InfoOut(box.Text());
             outcome.Verdict = eVerdict::NotInstalled;
             outcome.Report = cCheckReport::NotInstalled;
+            ::GetSystemTime(&outcome.EndedAt);
             return outcome;
         }
         std::vector<cComponentReading> readings;
@@ -127,13 +128,15 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
                    std::move(users.Unloads),
                    users.Unlisted,
                    report,
-                   std::nullopt};
+                   std::nullopt,
+                   {}};
     }
     catch (...)
     {
         outcome = {};
         outcome.Failure = LogFailure(L"CheckComponent");
     }
+    ::GetSystemTime(&outcome.EndedAt);
     return outcome;
 }
 
@@ -286,6 +289,15 @@ cUserRegistrations::cRemoval cRepairTool::RemoveBounded(std::shared_ptr<const cU
     if (*thrown)
         std::rethrow_exception(*thrown);
     return std::move(**removed);
+}
+
+cResultFile::cKept cRepairTool::KeepResult(const std::wstring& json, bool elevated)
+{
+    const cResultFile::cKept kept =
+        cResultFile(GetSpecialFolder(cSpecialFolder::CSIDL_COMMON_APPDATA_)).Keep(json, elevated);
+    if (kept.Outcome != cResultFile::eKept::Written)
+        Logger().InfoOut(L"Result : " + kept.Reason);
+    return kept;
 }
 
 cUserScan cRepairTool::ReadUsers(std::shared_ptr<const cUserRegistrations> users, HWND owner)

@@ -7,6 +7,7 @@
 #include "repair/cRegsvr32.h"
 #include "repair/cRepairLock.h"
 #include "repair/cRepairReport.h"
+#include "repair/cResultFile.h"
 #include "repair/cReportText.h"
 #include "repair/cUserRegistrations.h"
 #include "log/cLogger.h"
@@ -42,6 +43,7 @@ struct cCheckOutcome
     size_t Unlisted = 0;                  // profile-list entries past the reading's bound, never read
     std::wstring Report;                  // the report, or the not-installed line
     std::optional<cAppError> Failure;     // logged already
+    SYSTEMTIME EndedAt{};                 // when it ended, in UTC
 };
 
 // What one re-registration came to.
@@ -82,6 +84,9 @@ public:
     // `showReport`) and to the log. `owner`, when given, takes no input while regsvr32 runs. Catches and logs
     // its own failures.
     cRepairOutcome Repair(cReportText& box, bool showReport, bool forced, HWND owner);
+    // Keeps `json`, the run's result, on the PC for collectors where `elevated` allows it (cResultFile); logs
+    // why it did not.
+    cResultFile::cKept KeepResult(const std::wstring& json, bool elevated);
 
     // The registered server path of a class id in long form, or the empty text; logs the registry's text.
     // Virtual so that tests can make the procedures that call it fail.

@@ -1,5 +1,7 @@
 #include "window/MainForm.h"
+#include "repair/cResultJson.h"
 #include "res/resource.h"
+#include "security/cRunner.h"
 #include "sys/cScreenDC.h"
 #include "sys/StrConv.h"
 #include "sys/WindowText.h"
@@ -27,6 +29,8 @@ HCURSOR WaitCursor()
 }
 
 constexpr DWORD FrameStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Posted by the check at start-up: its result is kept once the window is shown.
+constexpr UINT KeepStartUpResult = WM_APP + 1;
 
 } // namespace
 
@@ -143,6 +147,9 @@ LRESULT MainForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             return ::DefWindowProcW(m_hwnd, msg, wParam, lParam);
         ::SetCursor(WaitCursor());
         return TRUE;
+    case KeepStartUpResult:
+        KeepCheck();
+        return 0;
     case WM_DESTROY:
         if (m_quitOnClose)
             ::PostQuitMessage(0);
@@ -278,8 +285,21 @@ void MainForm::CheckComponent(bool ShowReport)
                                            : Check(m_reportBox, ShowReport);
     if (!outcome.Failure)
         ::EnableWindow(m_command2, outcome.ResetEnabled);
+    m_lastCheck = outcome;
+    // Keeping it takes a few milliseconds more: at start-up the report is shown first.
+    if (m_loaded)
+        KeepCheck();
+    else
+        ::PostMessageW(m_hwnd, KeepStartUpResult, 0, 0);
     if (m_closePending)
         Close();
+}
+
+void MainForm::KeepCheck()
+{
+    KeepResult(cResultJson::Of({cRunResult::eCommand::WindowCheck, m_lastCheck, std::nullopt, std::nullopt,
+                                m_lastCheck.Failure ? L"" : m_lastCheck.Report + L"\r\n"}),
+               cRunner::IsElevated());
 }
 
 void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, UINT type)
@@ -289,8 +309,22 @@ void MainForm::ShowMessage(const std::wstring& text, const std::wstring& title, 
 
 void MainForm::ChangeRegistry(bool ShowReport)
 {
-    const cRepairOutcome outcome =
-        WhileBusy([&] { return Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd); });
+    const std::wstring before = m_reportBox.Text();
+    const bool keeps = cRunner::IsElevated();
+    cRunResult run{cRunResult::eCommand::WindowRepair, m_lastCheck, std::nullopt, std::nullopt, {}};
+    const cRepairOutcome outcome = WhileBusy([&] {
+        cRepairOutcome repaired = Repair(m_reportBox, ShowReport, ForceTicked(), m_hwnd);
+        // The result kept says what the PC is like after it, as the console program's repair does; this
+        // check's report goes to the log, not to the box.
+        if (keeps)
+            run.After = Check(m_reportBox, false, m_hwnd);
+        return repaired;
+    });
+    run.Repair = outcome;
+    const std::wstring section = outcome.Report ? outcome.Report->Text().substr(before.size()) : L"";
+    run.Report = m_lastCheck.Report + section + L"\r\n" +
+                 (run.After && !run.After->Failure ? run.After->Report + L"\r\n" : L"");
+    KeepResult(cResultJson::Of(run), keeps);
     // A close asked for meanwhile comes now, after the outcome is in the box and the log; a message box
     // would only hold it up.
     if (m_closePending)

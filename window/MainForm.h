@@ -55,6 +55,8 @@ private:
     void CreateControls();
     int Scale(int twips) const;
 
+    // The last check's result, kept on the PC.
+    void KeepCheck();
     // Whether 「強制設定」 is ticked.
     bool ForceTicked() const;
     void Close();
@@ -78,6 +80,8 @@ private:
     // outcome.
     bool m_busy = false;
     bool m_closePending = false;
+    // The last check's outcome: the one a re-registration's kept result starts from.
+    cCheckOutcome m_lastCheck;
     cOwned<FontTraits> m_font;
     cOwned<IconTraits> m_bigIcon;
     cOwned<IconTraits> m_smallIcon;

@@ -1,5 +1,5 @@
 #include "cli/cCommandLine.h"
-#include "cli/cJsonWriter.h"
+#include "repair/cJsonWriter.h"
 #include "tests/support/TestPc.h"
 
 namespace

@@ -1,7 +1,7 @@
 #include "window/MainForm.h"
 #include "repair/cRepairLock.h"
 #include "cli/cConsoleProgram.h"
-#include "cli/cJsonWriter.h"
+#include "repair/cJsonWriter.h"
 #include "repair/cStopRequest.h"
 #include "sys/cPathForm.h"
 #include <sddl.h>
@@ -192,10 +192,10 @@ TEST(cConsoleProgramTest, ExitCodeFollowsTheVerdictAndForARepairItsRegistrations
 
     // A classes file this run left loaded fails it; one an ended run left is only said.
     cCheckOutcome check{
-        eVerdict::Unverified, false, {}, {}, {}, {{L"HKEY_USERS\\x", L"", false}}, 0, L"", {}};
-    const int leftover = cConsoleProgram::ExitCodeOf(check);
+        eVerdict::Unverified, false, {}, {}, {}, {{L"HKEY_USERS\\x", L"", false}}, 0, L"", {}, {}};
+    const int leftover = cExitCode::Of(check);
     check.Unloads[0].ThisRun = true;
-    EXPECT_EQ(L"6|4", Joined(leftover, cConsoleProgram::ExitCodeOf(check)));
+    EXPECT_EQ(L"6|4", Joined(leftover, cExitCode::Of(check)));
     cRepairOutcome ok, failed, busy, broken, locked, stuck;
     ok.Report.emplace(L"");
     ok.Report->Add(MapControl, cRegistrationOutcome::Success());
@@ -213,7 +213,7 @@ TEST(cConsoleProgramTest, ExitCodeFollowsTheVerdictAndForARepairItsRegistrations
         {&ok, eVerdict::Unverified, 6}, {&stuck, E, 4}};
     // clang-format on
     for (const auto& [repair, after, code] : rows)
-        EXPECT_EQ(code, cConsoleProgram::ExitCodeOf(repair, after)) << code;
+        EXPECT_EQ(code, cExitCode::Of(repair, after)) << code;
     EXPECT_EQ(MB_ICONINFORMATION | MB_ICONERROR << 8, ok.Report->BoxIcon() | failed.Report->BoxIcon() << 8);
 }
 
@@ -237,16 +237,18 @@ TEST(cConsoleProgramTest, TheContractAsDeploymentToolsRunIt)
                                          "\"number\":740,\"description\":\"repair \\u306b")))
         << unelevated.Out;
     Keep(bad, "87"), Keep(unelevated, "740");
-    // Unelevated, a folder made for the log is the runner's own, as Windows lets no user give it away.
+    // Unelevated: no result folder made (a later elevated run would refuse it); a folder made for the log is
+    // the runner's own, as Windows lets no user give it away.
     cSecureFolder::Seams().Make = [](const std::wstring& f, const std::wstring& sddl) {
         return sddl.starts_with(L"O:BA") ? DWORD{ERROR_INVALID_OWNER} : cSecureFolder::MakeFolder(f, sddl);
     };
     const cAtEnd unseamed{[] { cSecureFolder::Seams() = {}; }};
-    EXPECT_EQ(
-        0u, RunHere<cRepairTool>({L"check", L"--log", temp / L"mine\\u.log"}, false)
-                .Err.find(Sjis(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。")))
+    const cRun unelevatedCheck = RunHere<cRepairTool>({L"check", L"--log", temp / L"mine\\u.log"}, false);
+    EXPECT_EQ(L"0|0|1",
+              Joined(unelevatedCheck.Err.find(
+                         Sjis(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。")),
+                     fs::exists(cTestPc::BackupFolder()), fs::exists(temp / L"mine\\u.log")))
         << "said before anything else";
-    EXPECT_TRUE(fs::exists(temp / L"mine\\u.log"));
     cSecureFolder::Seams() = {};
     // A log that cannot be written: said once, and the check runs on. A missing folder is made (the check's
     // log below).
@@ -583,4 +585,38 @@ TEST(cConsoleProgramTest, AFileTheMapCannotLoadIsSaidAndNeverRegistered)
     const int unread = RunExe(L"check" + log).Code;
     EXPECT_EQ(L"6|1", Joined(unread, Has(strconv::ToWide(ReadBytes(temp / L"l.log"), 932),
                                          L"【INFO】Unverified : " + cTestPc::ExpectedControl() + L"\r\n")));
+}
+
+// Every elevated run leaves its result where collectors read it: the console program's the very line it
+// printed, the window's the same object under its own command; a run that cannot replace it ends as it would
+// have.
+TEST(cConsoleProgramTest, EachElevatedRunLeavesItsOwnResultOnThePc)
+{
+    SKIP_UNLESS_THROWAWAY_MACHINE();
+    const cTestPc pc;
+    const cTempFolder temp;
+    const std::wstring log = L" --log \"" + temp / L"l.log\"",
+                       file = cResultFile::PathOf(ShellFolder(CSIDL_COMMON_APPDATA));
+    cTestPc::InstallBoth(L"old\\");
+    const cRun check = RunExe(L"check --json" + log);
+    EXPECT_EQ(check.Out, ReadBytes(file));
+    cQuietForm form;
+    ASSERT_TRUE(form.Create(SW_HIDE, false));
+    for (MSG message{}; ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) // kept once it is shown
+        ::DispatchMessageW(&message);
+    const std::string window = ReadBytes(file);
+    const auto undated = [](std::string json) { return json.erase(json.find("\"checkedAt\":") + 13, 20); };
+    EXPECT_EQ(undated("{\"command\":\"window-check\"" + check.Out.substr(18)), undated(window));
+    {
+        const cHandle reader(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+        const cRun held = RunExe(L"check" + log);
+        EXPECT_EQ(L"1|1|1", Joined(held.Code, Has(held.Err, Sjis(L"結果ファイルを書けませんでした（")),
+                                   window == ReadBytes(file)));
+    }
+    form.Command2_Click();
+    const std::string repaired = ReadBytes(file);
+    EXPECT_TRUE(Has(repaired, "{\"command\":\"window-repair\",\"exitCode\":0,") &&
+                Has(repaired, "\"after\":{\"verdict\":\"set-up\""))
+        << repaired;
 }

@@ -1,4 +1,4 @@
-#include "cli/cJsonWriter.h"
+#include "repair/cJsonWriter.h"
 
 cJsonWriter& cJsonWriter::Value(std::wstring_view json)
 {
