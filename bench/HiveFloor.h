@@ -74,25 +74,26 @@ inline DWORD Child(HANDLE file, DWORD key, const wchar_t* name)
 }
 } // namespace hivefloor
 
-// The value `value` of the key at `path` (names, null at the end) in the classes file `file`.
-inline void ReadHiveStraight(const wchar_t* fileName, const wchar_t* const* path, const wchar_t* value)
+// The root key's offset, from the file's base block; 0 when it cannot be read.
+inline DWORD HiveRoot(HANDLE file)
 {
-    using namespace hivefloor;
-    const HANDLE file =
-        ::CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
     BYTE base[512];
-    DWORD key = 0;
     OVERLAPPED start{};
     DWORD got = 0;
-    if (::ReadFile(file, base, sizeof base, &got, &start) && got == sizeof base)
-        key = U32(base + 36);
+    return ::ReadFile(file, base, sizeof base, &got, &start) && got == sizeof base ? hivefloor::U32(base + 36)
+                                                                                   : 0;
+}
+
+// The key at `path` (names, null at the end) below the root at `root` in the classes file `file`, and its
+// value `value` (none: the key alone).
+inline void ReadHiveStraight(HANDLE file, DWORD root, const wchar_t* const* path, const wchar_t* value)
+{
+    using namespace hivefloor;
+    DWORD key = root;
     for (; key && *path; ++path)
         key = Child(file, key, *path);
     BYTE nk[80];
-    if (key && At(file, key + 4, nk, sizeof nk))
+    if (value && key && At(file, key + 4, nk, sizeof nk))
     {
         const DWORD count = U32(nk + 36) < 1024 ? U32(nk + 36) : 1024;
         DWORD list[1024];
@@ -110,5 +111,4 @@ inline void ReadHiveStraight(const wchar_t* fileName, const wchar_t* const* path
                 break;
             }
     }
-    ::CloseHandle(file);
 }

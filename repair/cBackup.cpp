@@ -23,27 +23,7 @@ std::wstring cBackup::FileName(const SYSTEMTIME& at, const std::wstring& what)
 
 std::wstring cBackup::RefusalOf(const cSecureFolder::cResult& folder)
 {
-    switch (folder.Outcome)
-    {
-    case cSecureFolder::eOutcome::Ready:
-    case cSecureFolder::eOutcome::Created:
-        return {};
-    case cSecureFolder::eOutcome::Link:
-        return L"バックアップフォルダーの途中にリンクがあります：" + folder.At;
-    case cSecureFolder::eOutcome::Untrusted:
-        return L"バックアップフォルダーまたはその途中のフォルダーの所有者が "
-               L"SYSTEM、Administrators、TrustedInstaller "
-               L"のどれでもありません：" +
-               folder.At;
-    case cSecureFolder::eOutcome::Swapped:
-        return L"確認したあとでバックアップフォルダーの途中のフォルダーが置き換えられました：" + folder.At;
-    case cSecureFolder::eOutcome::Unheld:
-        return L"バックアップフォルダーの途中のフォルダーを、名前の変更や移動から保護できません（" +
-               SystemMessage(folder.Error) + L"）：" + folder.At;
-    case cSecureFolder::eOutcome::Failed:
-        break;
-    }
-    return SystemMessage(folder.Error) + L"：" + folder.At;
+    return cSecureFolder::RefusalOf(folder, L"バックアップフォルダー");
 }
 
 std::wstring cBackup::FolderRefusal()

@@ -13,23 +13,7 @@ constexpr const wchar_t* FileSecurity = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;BU
 
 std::wstring RefusalOf(const cSecureFolder::cResult& folder)
 {
-    switch (folder.Outcome)
-    {
-    case cSecureFolder::eOutcome::Ready:
-    case cSecureFolder::eOutcome::Created:
-        return {};
-    case cSecureFolder::eOutcome::Link:
-        return L"結果フォルダーの途中にリンクがあります：" + folder.At;
-    case cSecureFolder::eOutcome::Untrusted:
-        return L"結果フォルダーまたはその途中のフォルダーの所有者が SYSTEM、Administrators、TrustedInstaller "
-               L"のどれでもありません：" +
-               folder.At;
-    case cSecureFolder::eOutcome::Swapped:
-        return L"確認したあとで結果フォルダーの途中のフォルダーが置き換えられました：" + folder.At;
-    case cSecureFolder::eOutcome::Failed:
-        break;
-    }
-    return SystemMessage(folder.Error) + L"：" + folder.At;
+    return cSecureFolder::RefusalOf(folder, L"結果フォルダー");
 }
 
 // A collector reading the last result holds it for a moment: the move waits for it, within a bound.

@@ -2,6 +2,7 @@
 #include "security/cAccount.h"
 #include "security/cRunner.h"
 #include "sys/TextCompare.h"
+#include "sys/cAppError.h"
 #include "sys/cFileSystemObject.h"
 #include <aclapi.h>
 #include <sddl.h>
@@ -27,6 +28,31 @@ DWORD cSecureFolder::MakeFolder(const std::wstring& folder, const std::wstring& 
         return ::GetLastError();
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
     return ::CreateDirectoryW(folder.c_str(), &attributes) ? ERROR_SUCCESS : ::GetLastError();
+}
+
+std::wstring cSecureFolder::RefusalOf(const cResult& result, const std::wstring& folder)
+{
+    switch (result.Outcome)
+    {
+    case eOutcome::Ready:
+    case eOutcome::Created:
+        return {};
+    case eOutcome::Link:
+        return folder + L"の途中にリンクがあります：" + result.At;
+    case eOutcome::Untrusted:
+        return folder +
+               L"またはその途中のフォルダーの所有者が SYSTEM、Administrators、TrustedInstaller "
+               L"のどれでもありません：" +
+               result.At;
+    case eOutcome::Swapped:
+        return L"確認したあとで" + folder + L"の途中のフォルダーが置き換えられました：" + result.At;
+    case eOutcome::Unheld:
+        return folder + L"の途中のフォルダーを、名前の変更や移動から保護できません（" +
+               SystemMessage(result.Error) + L"）：" + result.At;
+    case eOutcome::Failed:
+        break;
+    }
+    return SystemMessage(result.Error) + L"：" + result.At;
 }
 
 cSecureFolder::cSeams& cSecureFolder::Seams()

@@ -80,6 +80,9 @@ public:
     // read; the owner is the Administrators group, or `userSid` (with all rights) where the running user
     // cannot give it away (an unelevated run).
     static std::wstring Security(const std::wstring& userSid);
+    // Why nothing may be written in a folder the check came to (`folder`: what the folder is, as the report
+    // names it, e.g. 「バックアップフォルダー」); empty when it is ready.
+    static std::wstring RefusalOf(const cResult& result, const std::wstring& folder);
     // Makes `folder` with the security `sddl` gives: the system's error.
     static DWORD MakeFolder(const std::wstring& folder, const std::wstring& sddl);
 
