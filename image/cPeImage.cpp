@@ -1,284 +1,386 @@
 #include "image/cPeImage.h"
+#include "sys/cFileReader.h"
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <map>
+#include <set>
 
 namespace
 {
-// The Windows loader takes at most 96 sections, as the format's documentation says; the other bounds only
-// keep a hostile table from taking long.
-constexpr uint64_t MaxSections = 96, MaxDescriptors = 4096, MaxEntries = 4096, MaxNameBytes = 256;
+// The Windows loader takes at most 96 sections, as the format's documentation says. The other bounds are this
+// reader's own, against a hostile table: what lies beyond them is not judged, never taken for damage.
+constexpr uint64_t MaxSections = 96, MaxDescriptors = 4096, MaxEntries = 4096, MaxNameBytes = 256,
+                   MaxManifestBytes = 1 << 20;
 constexpr WORD ResourceManifest = 24, ManifestId = 2; // RT_MANIFEST; the id a DLL's own manifest has
+constexpr uint64_t BlockBytes = 4096, MaxBlocks = 256;
 
-// A run of the file's bytes that one structure may use: the raw data of a section, or the headers.
-struct cRegion
-{
-    uint64_t At;
-    uint64_t End;
-    bool Holds(uint64_t offset, uint64_t size) const
-    {
-        return offset <= End - At && size <= End - At - offset;
-    }
-};
-
-// The bytes and what the headers say about mapping them. All arithmetic is 64-bit: a 32-bit RVA plus a size
-// can wrap, and size_t is 32 bits wide in the shipped build.
-class cLayout
+// The file's bytes, read by blocks as they are asked for. Whatever a caller checked, nothing is read beyond
+// the end: a read outside, or after a failed one, gives zeros, and the failure is kept.
+class cFile
 {
 public:
-    explicit cLayout(std::span<const BYTE> bytes) : m_bytes(bytes) {}
-    bool Fits(uint64_t at, uint64_t size) const
+    cFile(uint64_t size, const cPeImage::cRead& read) : m_size(size), m_read(read) {}
+    bool Fits(uint64_t at, uint64_t size) const { return at <= m_size && size <= m_size - at; }
+    void Copy(uint64_t at, std::span<BYTE> into)
     {
-        return at <= m_bytes.size() && size <= m_bytes.size() - at;
+        std::fill(into.begin(), into.end(), BYTE{0});
+        for (size_t done = 0; done < into.size() && Fits(at + done, 1);)
+        {
+            const std::vector<BYTE>& block = Block((at + done) / BlockBytes);
+            const size_t from = static_cast<size_t>((at + done) % BlockBytes);
+            if (from >= block.size())
+                break;
+            const size_t count = std::min(block.size() - from, into.size() - done);
+            std::copy_n(block.begin() + static_cast<ptrdiff_t>(from), count, into.begin() + done);
+            done += count;
+        }
     }
-    // Whatever a caller checked, nothing is read beyond the end: a read outside gives zeros.
     template <class T>
-    T Get(uint64_t at) const
+    T Get(uint64_t at)
     {
         T value{};
-        if (Fits(at, sizeof value))
-            std::memcpy(&value, m_bytes.data() + at, sizeof value);
+        Copy(at, {reinterpret_cast<BYTE*>(&value), sizeof value});
         return value;
     }
-    WORD Word(uint64_t at) const { return Get<WORD>(at); }
-    DWORD Dword(uint64_t at) const { return Get<DWORD>(at); }
-    std::string_view Text(uint64_t at, uint64_t size) const
+    DWORD Error() const { return m_error; }
+
+private:
+    const std::vector<BYTE>& Block(uint64_t index)
     {
-        if (!Fits(at, size))
-            return {};
-        return {reinterpret_cast<const char*>(m_bytes.data() + at), static_cast<size_t>(size)};
+        if (const auto kept = m_blocks.find(index); kept != m_blocks.end())
+            return kept->second;
+        if (m_blocks.size() >= MaxBlocks)
+            m_blocks.clear();
+        std::vector<BYTE> block(BlockBytes);
+        size_t read = 0;
+        const DWORD status = m_error == ERROR_SUCCESS ? m_read(index * BlockBytes, block, read) : m_error;
+        if (status != ERROR_SUCCESS)
+            m_error = status, read = 0;
+        block.resize(read);
+        return m_blocks.emplace(index, std::move(block)).first->second;
     }
 
-    // Where the bytes at `rva` lie in the file, and how far the structure holding them may go: a section's
-    // virtual range (the larger of its two sizes) maps onto its raw data only as far as that goes, since
-    // the rest is zero-fill the file does not hold.
-    std::optional<cRegion> Map(uint64_t rva) const
+    uint64_t m_size;
+    const cPeImage::cRead& m_read;
+    std::map<uint64_t, std::vector<BYTE>> m_blocks;
+    DWORD m_error = ERROR_SUCCESS;
+};
+
+// The image as the loader maps it. All arithmetic is 64-bit: a 32-bit RVA plus a size can wrap, and size_t is
+// 32 bits wide in the shipped build.
+class cImage
+{
+public:
+    explicit cImage(cFile& file) : m_file(file) {}
+
+    // A run of mapped addresses: the headers, or a section's virtual extent (the larger of its two sizes, up
+    // to its alignment), of which the first `Backed` bytes come from the file at `At` and the rest are zeros
+    // (IMAGE_SECTION_HEADER: "the remainder of the section is filled with zeroes").
+    struct cRun
+    {
+        uint64_t Rva, Length, At, Backed;
+    };
+    std::optional<cRun> RunOf(uint64_t rva) const
     {
         for (const IMAGE_SECTION_HEADER& section : Sections)
         {
-            const uint64_t delta = rva - section.VirtualAddress;
-            if (rva < section.VirtualAddress ||
-                delta >= std::max(section.Misc.VirtualSize, section.SizeOfRawData))
-                continue;
-            if (delta >= section.SizeOfRawData)
-                return std::nullopt;
-            return cRegion{section.PointerToRawData + delta,
-                           uint64_t{section.PointerToRawData} + section.SizeOfRawData};
+            uint64_t extent = std::max(section.Misc.VirtualSize, section.SizeOfRawData);
+            if (Alignment && (Alignment & (Alignment - 1)) == 0)
+                extent = (extent + Alignment - 1) & ~(Alignment - 1);
+            if (rva >= section.VirtualAddress && rva - section.VirtualAddress < extent)
+                return cRun{section.VirtualAddress, extent, section.PointerToRawData,
+                            std::min<uint64_t>(section.SizeOfRawData, extent)};
         }
         if (rva < SizeOfHeaders)
-            return cRegion{rva, SizeOfHeaders};
+            return cRun{0, SizeOfHeaders, 0, SizeOfHeaders};
         return std::nullopt;
+    }
+    // The mapped bytes from `rva` on, as far as they run without a gap, `most` at most.
+    std::string Mapped(uint64_t rva, uint64_t most)
+    {
+        std::string bytes;
+        for (std::optional<cRun> run; bytes.size() < most && (run = RunOf(rva + bytes.size()));)
+        {
+            const uint64_t delta = rva + bytes.size() - run->Rva;
+            std::string part(static_cast<size_t>(std::min(most - bytes.size(), run->Length - delta)), '\0');
+            if (delta < run->Backed)
+                m_file.Copy(run->At + delta,
+                            {reinterpret_cast<BYTE*>(part.data()),
+                             static_cast<size_t>(std::min<uint64_t>(part.size(), run->Backed - delta))});
+            bytes += part;
+        }
+        return bytes;
+    }
+    template <class T>
+    std::optional<T> At(uint64_t rva)
+    {
+        const std::string bytes = Mapped(rva, sizeof(T));
+        T value{};
+        if (bytes.size() < sizeof value)
+            return std::nullopt;
+        std::memcpy(&value, bytes.data(), sizeof value);
+        return value;
     }
 
     std::vector<IMAGE_SECTION_HEADER> Sections;
     uint64_t SizeOfHeaders = 0;
     uint64_t ImageBase = 0;
+    uint64_t Alignment = 0;
 
 private:
-    std::span<const BYTE> m_bytes;
+    cFile& m_file;
 };
 
-bool SameAscii(std::string_view a, std::string_view b)
+std::string Lower(std::string_view text)
 {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return lower;
 }
 
-void AddOnce(std::vector<std::string>& names, std::string_view name)
+// Names in order, each once (ASCII case ignored), asked through a set so that a long list stays cheap.
+class cNameList
 {
-    if (std::none_of(names.begin(), names.end(),
-                     [&](const std::string& known) { return SameAscii(known, name); }))
-        names.emplace_back(name);
-}
-
-// A name runs up to its NUL, which must come within its region and its first 256 bytes; one that does not
-// end there is shown but never looked up. False when the name lies nowhere in the file.
-bool ReadName(const cLayout& layout, uint64_t rva, std::vector<std::string>& names,
-              std::vector<std::string>& unplain)
-{
-    const std::optional<cRegion> region = layout.Map(rva);
-    if (!region)
-        return false;
-    const std::string_view room = layout.Text(region->At, std::min(region->End - region->At, MaxNameBytes));
-    const size_t nul = room.find('\0');
-    const std::string_view name = room.substr(0, nul);
-    if (nul != std::string_view::npos && cPeImage::IsPlainName(name))
-        AddOnce(names, name);
-    else
+public:
+    explicit cNameList(std::vector<std::string>& names) : m_names(names) {}
+    void Add(std::string_view name)
     {
-        const std::string shown = cPeImage::Shown(name);
-        if (std::find(unplain.begin(), unplain.end(), shown) == unplain.end())
-            unplain.push_back(shown);
+        if (m_seen.insert(Lower(name)).second)
+            m_names.emplace_back(name);
     }
+
+private:
+    std::vector<std::string>& m_names;
+    std::set<std::string> m_seen;
+};
+
+// A name runs up to its NUL, which must come within its first 256 mapped bytes; one that does not end there
+// is shown (when `unplain` is given) but never looked up. False when the name lies nowhere in the image.
+bool ReadName(cImage& image, uint64_t rva, cNameList& names, cNameList* unplain)
+{
+    const std::string room = image.Mapped(rva, MaxNameBytes);
+    if (room.empty())
+        return false;
+    const size_t nul = room.find('\0');
+    const std::string_view name = std::string_view(room).substr(0, nul);
+    if (nul != std::string::npos && cPeImage::IsPlainName(name))
+        names.Add(name);
+    else if (unplain)
+        unplain->Add(cPeImage::Shown(name));
     return true;
 }
 
-// The names of an import (20-byte descriptors) or delay-load (32-byte) directory. False when the directory
-// maps nowhere, a name lies nowhere, or the list does not end within its region or its bound.
-bool ReadDescriptors(const cLayout& layout, const IMAGE_DATA_DIRECTORY& directory, bool delayLoad,
-                     std::vector<std::string>& names, std::vector<std::string>& unplain)
+enum class eList
+{
+    Whole,
+    Damaged,
+    Bounded,
+};
+
+// The import directory's names, up to the first descriptor without a name or an address table: the loader
+// stops there, not only at an empty one.
+eList ReadImports(cImage& image, const IMAGE_DATA_DIRECTORY& directory, cNameList& names, cNameList& unplain)
 {
     if (directory.VirtualAddress == 0 || directory.Size == 0)
-        return true;
-    const std::optional<cRegion> region = layout.Map(directory.VirtualAddress);
-    if (!region)
-        return false;
-    const uint64_t stride = delayLoad ? 32 : sizeof(IMAGE_IMPORT_DESCRIPTOR);
+        return eList::Whole;
     for (uint64_t i = 0; i < MaxDescriptors; ++i)
     {
-        if (!region->Holds(i * stride, stride))
-            return false;
-        const uint64_t at = region->At + i * stride;
-        uint64_t name = 0;
-        if (delayLoad)
-        {
-            name = layout.Dword(at + 4);
-            if (name == 0)
-                return true;
-            // Old linkers wrote virtual addresses and left the RVA attribute (bit 0) clear.
-            if ((layout.Dword(at) & 1) == 0)
-                name = name >= layout.ImageBase ? name - layout.ImageBase : UINT64_MAX;
-        }
-        else
-        {
-            name = layout.Dword(at + offsetof(IMAGE_IMPORT_DESCRIPTOR, Name));
-            // The loader stops at a descriptor without a name or an address table, not only at an empty one.
-            if (name == 0 || layout.Dword(at + offsetof(IMAGE_IMPORT_DESCRIPTOR, FirstThunk)) == 0)
-                return true;
-        }
-        if (!ReadName(layout, name, names, unplain))
-            return false;
+        const auto descriptor =
+            image.At<IMAGE_IMPORT_DESCRIPTOR>(directory.VirtualAddress + i * sizeof(IMAGE_IMPORT_DESCRIPTOR));
+        if (!descriptor)
+            return eList::Damaged;
+        if (descriptor->Name == 0 || descriptor->FirstThunk == 0)
+            return eList::Whole;
+        if (!ReadName(image, descriptor->Name, names, &unplain))
+            return eList::Damaged;
     }
-    return false;
+    return eList::Bounded;
 }
 
-// The offset field of the entry named `id` (or of the first entry, when `id` is absent) in the resource
-// directory `at` bytes into the resource tree.
-std::optional<DWORD> ResourceEntry(const cLayout& layout, const cRegion& tree, uint64_t at,
-                                   std::optional<WORD> id)
+// The delay-load directory's plain names (32-byte descriptors), as far as they can be read: the loader leaves
+// this table to the code that first calls into such a DLL, so nothing in it decides whether the file loads.
+void ReadDelayImports(cImage& image, const IMAGE_DATA_DIRECTORY& directory, cNameList& names)
 {
-    if (!tree.Holds(at, sizeof(IMAGE_RESOURCE_DIRECTORY)))
-        return std::nullopt;
-    const auto directory = layout.Get<IMAGE_RESOURCE_DIRECTORY>(tree.At + at);
-    const uint64_t count = uint64_t{directory.NumberOfNamedEntries} + directory.NumberOfIdEntries;
+    for (uint64_t i = 0; directory.VirtualAddress && directory.Size && i < MaxDescriptors; ++i)
+    {
+        const uint64_t at = directory.VirtualAddress + i * 32;
+        const std::optional<DWORD> attributes = image.At<DWORD>(at), name = image.At<DWORD>(at + 4);
+        if (!attributes || !name || *name == 0)
+            return;
+        // The PE format page gives the attributes as zero and every field as an RVA; old linkers wrote
+        // virtual addresses and left bit 0 clear. Without the bit, a virtual address is taken where it maps.
+        uint64_t rva = *name;
+        if ((*attributes & 1) == 0 && rva >= image.ImageBase && image.RunOf(rva - image.ImageBase))
+            rva -= image.ImageBase;
+        ReadName(image, rva, names, nullptr);
+    }
+}
+
+enum class eEntry
+{
+    Found,
+    Absent,
+    Bounded,
+};
+
+// The offset field of the entry named `id` (or of the first entry, when `id` is absent) in the resource
+// directory at `rva`.
+eEntry ResourceEntry(cImage& image, uint64_t rva, std::optional<WORD> id, DWORD& offset)
+{
+    const auto directory = image.At<IMAGE_RESOURCE_DIRECTORY>(rva);
+    if (!directory)
+        return eEntry::Absent;
+    const uint64_t count = uint64_t{directory->NumberOfNamedEntries} + directory->NumberOfIdEntries;
     for (uint64_t i = 0; i < std::min(count, MaxEntries); ++i)
     {
-        const uint64_t entry = at + sizeof directory + i * sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY);
-        if (!tree.Holds(entry, sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY)))
-            return std::nullopt;
+        const uint64_t entry = rva + sizeof *directory + i * sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY);
+        const std::optional<DWORD> name = image.At<DWORD>(entry), to = image.At<DWORD>(entry + 4);
+        if (!name || !to)
+            return eEntry::Absent;
         // A named entry has its top bit set, so it never equals an id.
-        if (!id || layout.Dword(tree.At + entry) == *id)
-            return layout.Dword(tree.At + entry + 4);
+        if (!id || *name == *id)
+            return offset = *to, eEntry::Found;
     }
-    return std::nullopt;
+    return count > MaxEntries ? eEntry::Bounded : eEntry::Absent;
 }
 
 // Type, then id, then language: three levels and no more, so an entry pointing back up cannot loop.
-std::optional<std::string> ReadManifest(const cLayout& layout, const IMAGE_DATA_DIRECTORY& directory)
+std::optional<std::string> ReadManifest(cImage& image, const IMAGE_DATA_DIRECTORY& directory, bool& bounded)
 {
-    const std::optional<cRegion> tree =
-        directory.VirtualAddress && directory.Size ? layout.Map(directory.VirtualAddress) : std::nullopt;
-    if (!tree)
+    if (directory.VirtualAddress == 0 || directory.Size == 0)
         return std::nullopt;
     const std::optional<WORD> path[] = {ResourceManifest, ManifestId, std::nullopt};
     uint64_t at = 0;
     for (size_t level = 0; level < std::size(path); ++level)
     {
-        const std::optional<DWORD> offset = ResourceEntry(layout, *tree, at, path[level]);
+        DWORD offset = 0;
+        const eEntry entry = ResourceEntry(image, directory.VirtualAddress + at, path[level], offset);
+        bounded = entry == eEntry::Bounded;
         const bool toDirectory = level + 1 < std::size(path);
-        if (!offset || ((*offset & 0x80000000) != 0) != toDirectory)
+        if (entry != eEntry::Found || ((offset & 0x80000000) != 0) != toDirectory)
             return std::nullopt;
-        at = *offset & 0x7FFFFFFF;
+        at = offset & 0x7FFFFFFF;
     }
-    if (!tree->Holds(at, sizeof(IMAGE_RESOURCE_DATA_ENTRY)))
+    const auto data = image.At<IMAGE_RESOURCE_DATA_ENTRY>(directory.VirtualAddress + at);
+    if (!data)
         return std::nullopt;
-    const auto data = layout.Get<IMAGE_RESOURCE_DATA_ENTRY>(tree->At + at);
-    const std::optional<cRegion> bytes = layout.Map(data.OffsetToData);
-    if (!bytes || !bytes->Holds(0, data.Size))
-        return std::nullopt;
-    return std::string(layout.Text(bytes->At, data.Size));
-}
-} // namespace
-
-cPeImage::cInfo cPeImage::Read(std::span<const BYTE> bytes)
-{
-    cInfo info;
-    cLayout layout(bytes);
-    if (!layout.Fits(0, 2) || layout.Word(0) != IMAGE_DOS_SIGNATURE)
-        return info;
-    info.Shape = eShape::Truncated;
-    const uint64_t pe = layout.Dword(offsetof(IMAGE_DOS_HEADER, e_lfanew));
-    if (!layout.Fits(0, sizeof(IMAGE_DOS_HEADER)) || !layout.Fits(pe, 4))
-        return info;
-    if (layout.Dword(pe) != IMAGE_NT_SIGNATURE)
+    if (data->Size > MaxManifestBytes)
     {
-        info.Shape = eShape::NotAnImage;
-        return info;
+        bounded = true;
+        return std::nullopt;
     }
-    const uint64_t optional = pe + 4 + sizeof(IMAGE_FILE_HEADER);
-    if (!layout.Fits(pe + 4, sizeof(IMAGE_FILE_HEADER)))
+    std::string bytes = image.Mapped(data->OffsetToData, data->Size);
+    return bytes.size() == data->Size ? std::optional(std::move(bytes)) : std::nullopt;
+}
+
+cPeImage::cInfo ReadHeaders(cFile& file)
+{
+    cPeImage::cInfo info;
+    if (!file.Fits(0, 2) || file.Get<WORD>(0) != IMAGE_DOS_SIGNATURE)
         return info;
-    const auto header = layout.Get<IMAGE_FILE_HEADER>(pe + 4);
+    info.Shape = cPeImage::eShape::Truncated;
+    const uint64_t pe = file.Get<DWORD>(offsetof(IMAGE_DOS_HEADER, e_lfanew));
+    if (!file.Fits(0, sizeof(IMAGE_DOS_HEADER)) || !file.Fits(pe, 4))
+        return info;
+    if (file.Get<DWORD>(pe) != IMAGE_NT_SIGNATURE)
+        return info.Shape = cPeImage::eShape::NotAnImage, info;
+    const uint64_t optional = pe + 4 + sizeof(IMAGE_FILE_HEADER);
+    if (!file.Fits(pe + 4, sizeof(IMAGE_FILE_HEADER)))
+        return info;
+    const auto header = file.Get<IMAGE_FILE_HEADER>(pe + 4);
     info.Machine = header.Machine;
     info.Dll = (header.Characteristics & IMAGE_FILE_DLL) != 0;
     if (header.NumberOfSections > MaxSections)
-    {
-        info.Shape = eShape::Damaged;
+        return info.Shape = cPeImage::eShape::Damaged, info;
+    if (!file.Fits(optional, 2))
         return info;
-    }
-    if (!layout.Fits(optional, 2))
-        return info;
-    const WORD magic = layout.Word(optional);
+    const WORD magic = file.Get<WORD>(optional);
     if (magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC && magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)
-    {
-        info.Shape = eShape::NotAnImage;
-        return info;
-    }
+        return info.Shape = cPeImage::eShape::NotAnImage, info;
     info.Pe32Plus = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
     // The fields before the data directories, and the directories the header counts, must all lie inside
     // the optional header: otherwise they would be read from the section table that follows it.
     const uint64_t directories =
         optional + (info.Pe32Plus ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
                                   : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
-    if (!layout.Fits(optional, header.SizeOfOptionalHeader))
+    if (!file.Fits(optional, header.SizeOfOptionalHeader))
         return info;
     const uint64_t counted = std::min<uint64_t>(IMAGE_NUMBEROF_DIRECTORY_ENTRIES,
-                                                layout.Dword(directories - 4)); // NumberOfRvaAndSizes
+                                                file.Get<DWORD>(directories - 4)); // NumberOfRvaAndSizes
     if (directories + counted * sizeof(IMAGE_DATA_DIRECTORY) > optional + header.SizeOfOptionalHeader)
-    {
-        info.Shape = eShape::Damaged;
-        return info;
-    }
-    layout.ImageBase = info.Pe32Plus
-                           ? layout.Get<ULONGLONG>(optional + offsetof(IMAGE_OPTIONAL_HEADER64, ImageBase))
-                           : layout.Dword(optional + offsetof(IMAGE_OPTIONAL_HEADER32, ImageBase));
-    layout.SizeOfHeaders = layout.Dword(optional + offsetof(IMAGE_OPTIONAL_HEADER32, SizeOfHeaders));
+        return info.Shape = cPeImage::eShape::Damaged, info;
+    cImage image(file);
+    image.ImageBase = info.Pe32Plus
+                          ? file.Get<ULONGLONG>(optional + offsetof(IMAGE_OPTIONAL_HEADER64, ImageBase))
+                          : file.Get<DWORD>(optional + offsetof(IMAGE_OPTIONAL_HEADER32, ImageBase));
+    image.SizeOfHeaders = file.Get<DWORD>(optional + offsetof(IMAGE_OPTIONAL_HEADER32, SizeOfHeaders));
+    image.Alignment = file.Get<DWORD>(optional + offsetof(IMAGE_OPTIONAL_HEADER32, SectionAlignment));
     const uint64_t table = optional + header.SizeOfOptionalHeader;
-    if (!layout.Fits(table, header.NumberOfSections * uint64_t{sizeof(IMAGE_SECTION_HEADER)}) ||
-        !layout.Fits(0, layout.SizeOfHeaders))
+    if (!file.Fits(table, header.NumberOfSections * uint64_t{sizeof(IMAGE_SECTION_HEADER)}) ||
+        !file.Fits(0, image.SizeOfHeaders))
         return info;
     for (uint64_t i = 0; i < header.NumberOfSections; ++i)
     {
-        const auto section = layout.Get<IMAGE_SECTION_HEADER>(table + i * sizeof(IMAGE_SECTION_HEADER));
-        if (section.SizeOfRawData != 0 && !layout.Fits(section.PointerToRawData, section.SizeOfRawData))
+        const auto section = file.Get<IMAGE_SECTION_HEADER>(table + i * sizeof(IMAGE_SECTION_HEADER));
+        if (section.SizeOfRawData != 0 && !file.Fits(section.PointerToRawData, section.SizeOfRawData))
             return info;
-        layout.Sections.push_back(section);
+        image.Sections.push_back(section);
     }
     const auto directory = [&](uint64_t index) {
         return index < counted
-                   ? layout.Get<IMAGE_DATA_DIRECTORY>(directories + index * sizeof(IMAGE_DATA_DIRECTORY))
+                   ? file.Get<IMAGE_DATA_DIRECTORY>(directories + index * sizeof(IMAGE_DATA_DIRECTORY))
                    : IMAGE_DATA_DIRECTORY{};
     };
-    info.Manifest = ReadManifest(layout, directory(IMAGE_DIRECTORY_ENTRY_RESOURCE));
-    const bool whole =
-        ReadDescriptors(layout, directory(IMAGE_DIRECTORY_ENTRY_IMPORT), false, info.Imports, info.Unplain) &&
-        ReadDescriptors(layout, directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT), true, info.DelayImports,
-                        info.Unplain);
-    info.Shape = whole ? eShape::Image : eShape::Damaged;
+    bool bounded = false;
+    info.Manifest = ReadManifest(image, directory(IMAGE_DIRECTORY_ENTRY_RESOURCE), bounded);
+    cNameList imports(info.Imports), unplain(info.Unplain), delayed(info.DelayImports);
+    const eList list = ReadImports(image, directory(IMAGE_DIRECTORY_ENTRY_IMPORT), imports, unplain);
+    ReadDelayImports(image, directory(IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT), delayed);
+    info.Shape = list == eList::Damaged              ? cPeImage::eShape::Damaged
+                 : list == eList::Bounded || bounded ? cPeImage::eShape::Unjudged
+                                                     : cPeImage::eShape::Image;
     return info;
+}
+} // namespace
+
+cPeImage::cInfo cPeImage::Read(uint64_t size, const cRead& read)
+{
+    cFile file(size, read);
+    cInfo info = ReadHeaders(file);
+    if (file.Error() != ERROR_SUCCESS)
+    {
+        info = {};
+        info.Shape = eShape::Unreadable;
+        info.Error = file.Error();
+    }
+    return info;
+}
+
+cPeImage::cInfo cPeImage::Read(std::span<const BYTE> bytes)
+{
+    return Read(bytes.size(), [bytes](uint64_t at, std::span<BYTE> into, size_t& read) {
+        read = static_cast<size_t>(std::min<uint64_t>(into.size(), bytes.size() - at));
+        std::copy_n(bytes.begin() + static_cast<ptrdiff_t>(at), read, into.begin());
+        return DWORD{ERROR_SUCCESS};
+    });
+}
+
+cPeImage::cInfo cPeImage::Read(const std::wstring& path)
+{
+    const cFileReader file(path);
+    if (file.Status() != ERROR_SUCCESS)
+    {
+        cInfo info;
+        info.Shape = eShape::Unreadable;
+        info.Error = file.Status();
+        return info;
+    }
+    return Read(file.Size(), [&file](uint64_t at, std::span<BYTE> into, size_t& read) {
+        return file.ReadAt(at, into, read);
+    });
 }
 
 cPeImage::eMachine cPeImage::MachineOf(WORD machine)

@@ -1,5 +1,7 @@
 #pragma once
 #include <windows.h>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -8,16 +10,21 @@
 
 // Reads a file's bytes as a Windows image (PE/COFF) without loading it: none of its code runs, and every
 // offset, size and count in it is checked against the bytes' end, since the tool runs elevated over files
-// anyone may have written.
+// anyone may have written. What lies at an address is read as the loader maps it: a section's bytes past its
+// raw data, up to its virtual size, are zeros.
 class cPeImage
 {
 public:
     enum class eShape
     {
         Image,
-        NotAnImage, // no "MZ", no "PE\0\0" where e_lfanew points, or an optional header of another kind
+        NotAnImage, // no "MZ" (an empty file too), no "PE\0\0" where e_lfanew points, or another optional
+                    // header
         Truncated,  // the bytes end inside the headers or inside a section's raw data
-        Damaged,    // fields no loader accepts: too many sections, imports that map nowhere or never end
+        Damaged, // fields no loader accepts: too many sections, a header of the other width than its machine,
+                 // imports that map nowhere or never end
+        Unjudged,   // beyond this reader's own bounds (more descriptors or resource entries than it reads)
+        Unreadable, // a read failed: Error says why
     };
     struct cInfo
     {
@@ -25,16 +32,23 @@ public:
         WORD Machine = 0; // IMAGE_FILE_MACHINE_* of the file header
         bool Dll = false;
         bool Pe32Plus = false;
-        // The DLL names of the import and the delay-load directories, in order, each once (ASCII case
-        // ignored), plain file names only. A damaged image keeps those read before the damage.
+        DWORD Error = ERROR_SUCCESS;
+        // The DLL names of the import directory, in order, each once (ASCII case ignored), plain file names
+        // only. A damaged image keeps those read before the damage.
         std::vector<std::string> Imports;
+        // The plain names of the delay-load directory, read as far as it can be: the loader does not read it.
         std::vector<std::string> DelayImports;
-        // Names of either directory that are no plain file name, as Shown() shows them, each once.
+        // Names of the import directory that are no plain file name, as Shown() shows them, each once.
         std::vector<std::string> Unplain;
-        // The RT_MANIFEST resource with id 2 (its first language), when it lies whole inside the file.
+        // The RT_MANIFEST resource with id 2 (its first language), when it lies whole inside the image.
         std::optional<std::string> Manifest;
     };
+    // Fills `into` from the file's offset `at`, as far as the file goes (`read` bytes), and gives the status.
+    using cRead = std::function<DWORD(uint64_t at, std::span<BYTE> into, size_t& read)>;
+    static cInfo Read(uint64_t size, const cRead& read);
     static cInfo Read(std::span<const BYTE> bytes);
+    // The file at `path`, read by ranges; Unreadable with the system's error when it cannot be opened.
+    static cInfo Read(const std::wstring& path);
 
     enum class eMachine
     {

@@ -38,10 +38,25 @@ ePathState cCheckReport::EffectiveState(ePathState state, bool shadowed)
 ePathState cCheckReport::LoadableState(ePathState state, cImageCheck::eImage image)
 {
     using I = cImageCheck::eImage;
-    if (image == I::NotAnImage || image == I::Truncated || image == I::Damaged || image == I::NotADll ||
-        image == I::WrongMachine)
+    switch (image)
+    {
+    case I::NotAnImage:
+    case I::Truncated:
+    case I::Damaged:
+    case I::NotADll:
+    case I::WrongMachine:
+    case I::SideBySide:
         return ePathState::Unloadable;
-    return image == I::MissingDependency && state == ePathState::Repairable ? ePathState::Unloadable : state;
+    case I::MissingDependency:
+        return state == ePathState::Repairable ? ePathState::Unloadable : state;
+    case I::Loadable:
+    case I::Unreadable:
+    case I::NotJudged:
+    case I::DependencyNotJudged:
+        break;
+    }
+    // What could not be judged leaves the file as registrable as its registration says.
+    return state;
 }
 
 cCheckReport::UserLines cCheckReport::LinesOf(const std::vector<cUserReading>& users,

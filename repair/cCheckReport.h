@@ -49,8 +49,9 @@ public:
     // A component the runner finds registered where it belongs is still to be re-set for the users whose own
     // key shadows it.
     static ePathState EffectiveState(ePathState state, bool shadowed);
-    // A file the map's process cannot load ranks as a missing one; so does one needing registration whose
-    // DLLs are not all found, since regsvr32 could not load it either.
+    // A file the loader refuses (or no DLL) ranks as a missing one; so does one needing registration whose
+    // DLLs are not all found, since regsvr32 could not load it either. What is not judged, and a DLL loaded
+    // later, leave the state as it is.
     static ePathState LoadableState(ePathState state, cImageCheck::eImage image);
 
     // What users' own registrations add to the report: under each component a line per user whose key

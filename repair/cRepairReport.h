@@ -23,8 +23,8 @@ public:
         L"実行中のユーザーのユーザー別の登録を削除できないため、regsvr32 を実行しませんでした";
 
     // A component is registered when its registration can be repaired, or when the force box is ticked
-    // and its file is there: regsvr32 is never asked to register a missing file, nor one that cannot be
-    // loaded, and one lacking a DLL only when forced.
+    // and its file is there: regsvr32 is never asked to register a missing file, nor one the loader refuses,
+    // and one lacking a DLL only when forced; one not judged is registered as its registration says.
     static eRegistrationChoice Choose(ePathState state, bool expectedPresent, bool forced,
                                       cImageCheck::eImage image = cImageCheck::eImage::Loadable);
 

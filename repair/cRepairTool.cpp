@@ -90,11 +90,12 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
                 continue;
             reading.State = cCheckReport::LoadableState(reading.State, reading.Image->Kind);
             effective[i] = cCheckReport::LoadableState(effective[i], reading.Image->Kind);
-            everythingSeen = everythingSeen && reading.Image->Kind != cImageCheck::eImage::Unreadable;
+            everythingSeen = everythingSeen && !cImageCheck::LeavesUnverified(reading.Image->Kind);
             std::vector<std::wstring>& below = i == 0 ? lines.Control : lines.Lookup;
-            if (reading.Image->Kind != cImageCheck::eImage::Loadable)
-                below.insert(below.begin(),
-                             cImageCheck::LineOf(*reading.Image, effective[i] == ePathState::Correct));
+            const std::wstring line =
+                cImageCheck::LineOf(*reading.Image, effective[i] == ePathState::Correct);
+            if (!line.empty())
+                below.insert(below.begin(), line);
         }
         const cCheckReport::Verdict verdict =
             cCheckReport::VerdictOf(effective[0], effective[1], everythingSeen);
@@ -113,7 +114,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
                 if (!user.Read)
                     add(user.Named());
             for (const cComponentReading& reading : readings)
-                if (reading.Image && reading.Image->Kind == cImageCheck::eImage::Unreadable)
+                if (reading.Image && cImageCheck::LeavesUnverified(reading.Image->Kind))
                     add(reading.Expected);
             if (users.Unlisted)
                 add(cCheckReport::UnlistedLine(users.Unlisted).substr(1));
@@ -399,17 +400,29 @@ std::optional<cImageCheck::cJudgement> cRepairTool::JudgeImage(const cComponent&
 {
     if (!FileSystem().FileExists(expected))
         return std::nullopt;
-    cImageCheck::cJudgement judgement = MakeImageCheck()->Judge(expected);
-    if (judgement.Kind != cImageCheck::eImage::Loadable)
-    {
-        std::wstring detail = cImageCheck::TokenOf(judgement.Kind);
-        if (judgement.Kind == cImageCheck::eImage::WrongMachine)
-            detail += std::wstring(L" ") + cImageCheck::MachineName(judgement.Machine);
-        for (const std::wstring& name : judgement.Missing)
-            detail += L" " + cCheckReport::Shown(name);
+    if (!m_imageCheck)
+        m_imageCheck = MakeImageCheck();
+    const cImageCheck::cJudgement judgement = m_imageCheck->Judge(expected);
+    // The full lists, which the report cuts short.
+    std::wstring detail = cImageCheck::TokenOf(judgement.Kind);
+    if (judgement.Kind == cImageCheck::eImage::WrongMachine)
+        detail += std::wstring(L" ") + cImageCheck::MachineName(judgement.Machine);
+    const std::pair<const wchar_t*, const cImageCheck::cNames*> lists[] = {
+        {L"", &judgement.Missing},
+        {L" ; later :", &judgement.Later},
+        {L" ; not judged :", &judgement.NotJudged},
+        {L" ; assemblies :", &judgement.Assemblies}};
+    for (const auto& [label, names] : lists)
+        for (auto name = names->begin(); name != names->end(); ++name)
+            detail += (name == names->begin() ? label : L"") + (L" " + cCheckReport::Shown(*name));
+    if (judgement.Kind != cImageCheck::eImage::Loadable || !judgement.Later.empty())
         Logger().InfoOut(L"Image : " + std::wstring(component.Name) + L" : " + detail);
-    }
     return judgement;
+}
+
+void cRepairTool::BeginCommand()
+{
+    m_imageCheck.reset();
 }
 
 std::unique_ptr<cImageCheck> cRepairTool::MakeImageCheck() const

@@ -88,6 +88,10 @@ public:
     // why it did not.
     cResultFile::cKept KeepResult(const std::wstring& json, bool elevated);
 
+    // A new command begins (in the window, a check and the repair that follows it): its files are judged
+    // anew, and what their loads bring in is read again. A console run is one command.
+    void BeginCommand();
+
     // The registered server path of a class id in long form, or the empty text; logs the registry's text.
     // Virtual so that tests can make the procedures that call it fail.
     virtual std::wstring GetRegisteredPath(const std::wstring& classId);
@@ -145,7 +149,8 @@ private:
                                                const cUserRegistrations::cExpected& expected,
                                                const std::wstring& backupPath, HWND owner);
     static bool IsShadowed(const std::vector<cUserReading>& users, const cComponent& component);
-    // The expected file's judgement when it is there, with its log entry when it cannot be loaded.
+    // The expected file's judgement when it is there (the command's own, while the file is unchanged), with
+    // its log entry when it cannot be loaded or lacks a DLL loaded later.
     std::optional<cImageCheck::cJudgement> JudgeImage(const cComponent& component,
                                                       const std::wstring& expected);
     // Saves the machine's class keys into a backup whose folder and moment later files share.
@@ -163,6 +168,8 @@ private:
     std::wstring m_logPath;
     std::wstring m_expectedControlPath;
     std::wstring m_expectedLookupPath;
+    // The command's judgements of the expected files, reused while a file is unchanged.
+    std::unique_ptr<cImageCheck> m_imageCheck;
     // The registry's text behind the last GetRegisteredPath, which returns the long form only.
     std::wstring m_lastRegisteredText;
 };

@@ -52,10 +52,19 @@ void WriteImage(cJsonWriter& json, const std::optional<cImageCheck::cJudgement>&
     json.Key(L"reason");
     image->Kind == cImageCheck::eImage::Loadable ? json.Null()
                                                  : json.String(cImageCheck::TokenOf(image->Kind));
-    json.Key(L"missing").BeginArray();
-    for (const std::wstring& name : image->Missing)
-        json.String(name);
-    json.EndArray();
+    // Every name: the report shows the first ones only.
+    const std::pair<const wchar_t*, const cImageCheck::cNames*> lists[] = {
+        {L"missing", &image->Missing},
+        {L"later", &image->Later},
+        {L"notJudged", &image->NotJudged},
+        {L"assemblies", &image->Assemblies}};
+    for (const auto& [key, names] : lists)
+    {
+        json.Key(key).BeginArray();
+        for (const std::wstring& name : *names)
+            json.String(name);
+        json.EndArray();
+    }
     json.EndObject();
 }
 

@@ -98,6 +98,15 @@ struct LocalTraits
     static void Close(HLOCAL h) noexcept { ::LocalFree(h); }
 };
 
+// An activation context (CreateActCtxW), which fails with INVALID_HANDLE_VALUE.
+struct ActCtxTraits
+{
+    using Handle = HANDLE;
+    static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(HANDLE h) noexcept { return h && h != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) noexcept { ::ReleaseActCtx(h); }
+};
+
 using cHandle = cOwned<KernelTraits>;
 using cRegKey = cOwned<KeyTraits>;
 using cLocalMemory = cOwned<LocalTraits>;

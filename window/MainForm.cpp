@@ -279,6 +279,7 @@ auto MainForm::WhileBusy(Work work)
 
 void MainForm::CheckComponent(bool ShowReport)
 {
+    BeginCommand();
     // At start-up the window is not shown yet: the check runs before it is, as it always did. Later every
     // user is read while the window answers, as during a repair.
     const cCheckOutcome outcome = m_loaded ? WhileBusy([&] { return Check(m_reportBox, ShowReport, m_hwnd); })

@@ -178,6 +178,19 @@ struct cWatchedRegsvr32 : cRepairTool
         return cRepairTool::RunBounded(std::move(work), owner, timeoutMs, graceMs);
     }
 };
+// Counts the readings of the expected control file: one a run, while the file is unchanged.
+struct cCountedReads : cRepairTool
+{
+    inline static int Reads = 0;
+    struct cCounted : cImageCheck
+    {
+        std::optional<cPeImage::cInfo> ReadImage(const std::wstring& path, DWORD& error) const override
+        {
+            return Reads += path == cTestPc::ExpectedControl(), cImageCheck::ReadImage(path, error);
+        }
+    };
+    std::unique_ptr<cImageCheck> MakeImageCheck() const override { return std::make_unique<cCounted>(); }
+};
 // The window without its message box's modal loop.
 struct cQuietForm : MainForm
 {
@@ -578,6 +591,9 @@ TEST(cConsoleProgramTest, AFileTheMapCannotLoadIsSaidAndNeverRegistered)
                   Joined(run.Code, Has(run.Text(), line), Has(run.Text(), L"見つかりません")))
             << run.Text();
     }
+    // The repair and the check after it take the first check's judgement.
+    EXPECT_EQ(L"0|1", Joined(RunHere<cCountedReads>({L"repair", L"--log", temp / L"l.log"}).Code,
+                             cCountedReads::Reads));
     // A file that cannot be read is not judged: the PC is unverified, and the log names the file.
     cTestPc::Register(MapControl.ClassId, cTestPc::ExpectedControl());
     const cHandle held(::CreateFileW(cTestPc::ExpectedControl().c_str(), GENERIC_READ, 0, nullptr,

@@ -53,8 +53,8 @@ std::vector<BYTE> Dll(bool plus = false, const cPatches& patches = {})
 std::string Summary(std::span<const BYTE> bytes)
 {
     const cPeImage::cInfo info = cPeImage::Read(bytes);
-    std::string text =
-        std::array{"Image", "NotAnImage", "Truncated", "Damaged"}[static_cast<size_t>(info.Shape)];
+    std::string text = std::array{"Image", "NotAnImage", "Truncated", "Damaged",
+                                  "Unjudged"}[static_cast<size_t>(info.Shape)];
     for (const std::vector<std::string>* names : {&info.Imports, &info.DelayImports, &info.Unplain})
     {
         text += '|';
@@ -81,12 +81,12 @@ TEST(cPeImageTest, AWholeImageGivesItsNamesAndKindAndEveryCutOfItIsTruncated)
                            cPeImage::MachineOf(0xAA64), cPeImage::MachineOf(0x1C4)}));
 }
 
-TEST(cPeImageTest, FieldsNoLoaderAcceptsAreDamagedAndDirectoriesMapOnlyOntoRawData)
+TEST(cPeImageTest, FieldsNoLoaderAcceptsAreDamagedAndAddressesReadAsTheLoaderMapsThem)
 {
     const std::string cut = "Truncated||||-", damaged = "Damaged||||-", other = "NotAnImage||||-",
-                      noImports = "Image||version.dll||<assembly/>", lost = "Damaged||||<assembly/>",
-                      kernel = "Damaged|KERNEL32.dll|||<assembly/>",
-                      names = "Image|KERNEL32.dll,mfc42.dll|version.dll||", none = names + "-";
+                      noImports = "Image||version.dll||<assembly/>", one = "|KERNEL32.dll|version.dll|",
+                      kernel = "Damaged" + one + "|<assembly/>", names = "Image|KERNEL32.dll,mfc42.dll|",
+                      none = names + "version.dll||-";
     // clang-format off
     const std::pair<cPatches, std::string> rows[] = {
         // e_lfanew and raw data where 32-bit sums wrap, SizeOfHeaders past the end, "PX", another magic,
@@ -94,20 +94,40 @@ TEST(cPeImageTest, FieldsNoLoaderAcceptsAreDamagedAndDirectoriesMapOnlyOntoRawDa
         {{{0x3C, 0xFFFFFFFE}}, cut}, {{{Sections + 20, 0xFFFFFF00}}, cut}, {{{Optional + 60, 0x601}}, cut},
         {{{0x40, 0x5850}}, other}, {{{Optional, 0x107}}, other}, {{{FileHeader, 0x61014C}}, damaged},
         {{{FileHeader, 0x60014C}}, cut}, {{{FileHeader + 16, 0x210200DF}}, damaged},
-        {{{Optional + 92, 17}}, Whole}, {{{Optional + 92, 2}}, "Image|KERNEL32.dll,mfc42.dll|||-"},
+        {{{Optional + 92, 17}}, Whole}, {{{Optional + 92, 2}}, names + "||-"},
         // imports: none, in the headers (zeros there), a virtual size below the raw one, in zero-fill, off
-        // their section's end, a name outside any section; an old VA-based delay load, an RVA taken for one
+        // their section's end, a name outside any section, a descriptor without an address table
         {{{Dirs + 12, 0}}, noImports}, {{{Dirs + 8, 0x100}}, noImports}, {{{Sections + 48, 0x10}}, Whole},
-        {{{Sections + 48, 0x400}, {Dirs + 8, 0x2300}}, lost}, {{{Dirs + 8, 0x21EC}}, kernel},
-        {{{Idata + 32, 0x2200}}, kernel}, {{{Idata + 0x40, 0}, {Idata + 0x44, ImageBase + 0x20A0}}, Whole},
-        {{{Idata + 0x40, 0}}, "Damaged|KERNEL32.dll,mfc42.dll|||<assembly/>"},
-        // the manifest: id 1, data past the section
-        {{{Rsrc + 0x28, 1}}, none}, {{{Rsrc + 0x4C, 0x1A1}}, none}};
+        {{{Sections + 48, 0x400}, {Dirs + 8, 0x2300}}, noImports}, {{{Dirs + 8, 0x21EC}}, kernel},
+        {{{Idata + 32, 0x2200}}, kernel}, {{{Idata + 36, 0}}, "Image" + one + "|<assembly/>"},
+        // names as mapped: one ending in zero-fill, one starting there
+        {{{Sections + 48, 0x400}, {Idata + 32, 0x21FC}, {Idata + 0x1FC, 0x62626262}},
+         "Image|KERNEL32.dll,bbbb|version.dll||<assembly/>"},
+        {{{Sections + 48, 0x400}, {Idata + 32, 0x2300}}, "Image" + one + "?|<assembly/>"},
+        // delay loads, never damage: an old VA-based one, one with attributes 0 and an RVA as documented, one
+        // pointing nowhere, one without its terminator
+        {{{Idata + 0x40, 0}, {Idata + 0x44, ImageBase + 0x20A0}}, Whole}, {{{Idata + 0x40, 0}}, Whole},
+        {{{Dirs + 104, 0x3000}}, names + "||<assembly/>"},
+        {{{Dirs + 104, 0x21E0}, {Idata + 0x1E0, 1}, {Idata + 0x1E4, 0x20A0}}, Whole},
+        // the manifest: id 1, data past the section, not among as many types as the reader reads
+        {{{Rsrc + 0x28, 1}}, none}, {{{Rsrc + 0x4C, 0x1A1}}, none},
+        {{{Sections + 8, 0x9000}, {Rsrc + 12, 0x10010000}, {Rsrc + 16, 25}}, "Unjudged||||-"}};
     // clang-format on
     for (const auto& [patches, expected] : rows)
         EXPECT_EQ(expected, Summary(Dll(false, patches)))
             << patches.front().first << "=" << patches.front().second;
     EXPECT_EQ(damaged, Summary(Dll(true, {{FileHeader + 16, 0x210200E0}}))) << "PE32+ needs 240 bytes";
+    // More descriptors than the reader's bound: not judged, never damaged.
+    std::vector<BYTE> many =
+        Dll(false, {{Dirs + 8, 0x2200}, {Sections + 48, 0x14400}, {Sections + 56, 0x14400}});
+    many.resize(Idata + 0x14400);
+    for (size_t at = Idata + 0x200; at < Idata + 0x200 + 4097 * 20; at += 20)
+        std::memcpy(&many[at + 12], "\x80\x20\0\0\xF0\x20\0\0", 8);
+    EXPECT_EQ("Unjudged" + one + "|<assembly/>", Summary(many));
+    // A failed read says why: no shape is guessed from bytes never read.
+    const cPeImage::cInfo failed = cPeImage::Read(
+        0x600, [](uint64_t, std::span<BYTE>, size_t& read) { return read = 0, DWORD{ERROR_IO_DEVICE}; });
+    EXPECT_TRUE(failed.Shape == cPeImage::eShape::Unreadable && failed.Error == ERROR_IO_DEVICE);
 }
 
 TEST(cPeImageTest, OnlyAPlainNameIsLookedUpAndAnyOtherIsShownSafely)
