@@ -106,8 +106,8 @@ inline void ReadUsersStraight(const wchar_t* const (&classIds)[2])
         ::ExpandEnvironmentStringsW(stored, folder, MAX_PATH);
         // Real users only: accounts of a machine, a domain or the cloud; the runner's are read already.
         if ((runner && ::lstrcmpW(sid, runner) == 0) ||
-            ::CompareStringOrdinal(sid, 9, L"S-1-5-21-", 9, FALSE) != CSTR_EQUAL &&
-                ::CompareStringOrdinal(sid, 9, L"S-1-12-1-", 9, FALSE) != CSTR_EQUAL)
+            (::CompareStringOrdinal(sid, 9, L"S-1-5-21-", 9, FALSE) != CSTR_EQUAL &&
+             ::CompareStringOrdinal(sid, 9, L"S-1-12-1-", 9, FALSE) != CSTR_EQUAL))
             continue;
         PSID binary = nullptr;
         if (::ConvertStringSidToSidW(sid, &binary))
