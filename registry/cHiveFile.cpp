@@ -373,23 +373,24 @@ const wchar_t* cHiveFile::ReasonOf(eFault fault)
     case eFault::None:
         return L"";
     case eFault::Unreadable:
-        return L"UsrClass.dat を読み取れない";
+        return L"UsrClass.dat を読み取れません";
     case eFault::NotAHive:
-        return L"UsrClass.dat がレジストリ ファイルの形式ではない";
+        return L"UsrClass.dat がレジストリ ファイルの形式ではありません";
     case eFault::Checksum:
-        return L"UsrClass.dat の先頭ブロックのチェックサムが合わない";
+        return L"UsrClass.dat の先頭ブロックのチェックサムが合いません";
     case eFault::UnsavedChanges:
-        return L"UsrClass.dat に未保存の変更があり、このユーザーの次回サインイン時に Windows が適用する";
+        return L"UsrClass.dat にまだ書き込まれていない変更があります（このユーザーが次にサインインしたときに "
+               L"Windows が書き込みます）";
     case eFault::Damaged:
-        return L"UsrClass.dat が壊れている";
+        return L"UsrClass.dat が壊れています";
     case eFault::DuplicateName:
-        return L"UsrClass.dat に同じ名前のキーまたは値が二つある";
+        return L"UsrClass.dat に同じ名前のキーまたは値が二つあります";
     case eFault::Link:
-        return L"UsrClass.dat の登録までのキーにシンボリック リンクがある";
+        return L"UsrClass.dat の登録までのキーにシンボリック リンクがあります";
     case eFault::Loop:
-        return L"UsrClass.dat のキーの一覧が循環している";
+        return L"UsrClass.dat のキーの一覧が循環しています";
     case eFault::Bound:
-        return L"UsrClass.dat がこのツールの読み取りの上限を超えている";
+        return L"UsrClass.dat がこのツールの読み取りの上限を超えています";
     }
     return L"";
 }

@@ -213,13 +213,13 @@ void cUserRegistrations::ReadFile(cUserReading& user, const std::vector<cExpecte
         // Windows keeps the file while it loads the user's hives: a sign-in under way, or a program that
         // mounted the main hive alone.
         if (why == eNotRead::InUse && IsLoaded(user.Sid))
-            user.Reason += L"（サインイン中か、ほかのプログラムがこのユーザーのハイブを読み込んでいます）";
+            user.Reason +=
+                L"（サインイン中か、ほかのプログラムがこのユーザーのレジストリを読み込んでいます）";
         return;
     }
     cHiveFile hive(file.Reader(), file.Size());
     const auto fault = [&](cHiveFile::eFault what) {
-        NotRead(user, NotReadOf(what),
-                std::wstring(L"UsrClass.dat を読み取れませんでした：") + cHiveFile::ReasonOf(what));
+        NotRead(user, NotReadOf(what), cHiveFile::ReasonOf(what));
     };
     if (const cHiveFile::eFault base = hive.Open(); base != cHiveFile::eFault::None)
         return fault(base);
@@ -354,14 +354,15 @@ cUserRegistrations::cRemoval cUserRegistrations::Remove(const cUserReading& user
     if (classes.Source == cUserClasses::eSource::NoFile)
         result = {eRemoval::NotShadowed, {}, {}};
     else if (classes.Source == cUserClasses::eSource::Failed)
-        result = {eRemoval::Failed,
-                  classes.Status == cUserClasses::SigningIn
-                      ? L"このユーザーがサインイン中か、ほかのプログラムがこのユーザーのハイブを読み込んでい"
-                        L"るため、変更しませんでした"
-                  : classes.Status == cUserClasses::LinkOnTheWay
-                      ? L"UsrClass.dat までのパスにリンクがあるため、変更しませんでした"
-                      : Because(L"ユーザー別の登録を開けませんでした：", classes.Status),
-                  {}};
+        result = {
+            eRemoval::Failed,
+            classes.Status == cUserClasses::SigningIn
+                ? L"このユーザーがサインイン中か、ほかのプログラムがこのユーザーのレジストリを読み込んで"
+                  L"いるため、変更しませんでした"
+            : classes.Status == cUserClasses::LinkOnTheWay
+                ? L"UsrClass.dat までのパスにリンクがあるため、変更しませんでした"
+                : Because(L"ユーザー別の登録を開けませんでした：", classes.Status),
+            {}};
     else
         result = RemoveFrom(classes, again, expected, backupPath, runner);
     result.Unload = Done(classes);

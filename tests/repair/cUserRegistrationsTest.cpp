@@ -124,11 +124,11 @@ TEST(cUserRegistrationsTest, EveryUserIsReadAsDataOrSaysWhyAndNoReadingLoadsAHiv
     const std::tuple<size_t, N, std::wstring> unread[] = {{2, N::InUse, cannot + SystemMessage(ERROR_SHARING_VIOLATION)},
         {3, N::NoFolder, L"プロファイルのフォルダーが登録されていません"},
         {4, N::NotLocal, L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：\\\\server\\share\\u"},
-        {6, N::Unsaved, L"UsrClass.dat を読み取れませんでした：" + std::wstring(cHiveFile::ReasonOf(cHiveFile::eFault::UnsavedChanges))},
-        {7, N::Damaged, L"UsrClass.dat を読み取れませんでした：" + std::wstring(cHiveFile::ReasonOf(cHiveFile::eFault::Checksum))},
+        {6, N::Unsaved, cHiveFile::ReasonOf(cHiveFile::eFault::UnsavedChanges)},
+        {7, N::Damaged, cHiveFile::ReasonOf(cHiveFile::eFault::Checksum)},
         {8, N::NoEntry, L"プロファイル一覧の項目を開けませんでした：" + SystemMessage(ERROR_ACCESS_DENIED)},
         {9, N::Link, L"UsrClass.dat がプロファイルのフォルダーにある通常のファイルではないため、読みませんでした"},
-        {10, N::Denied, L""}, {11, N::InUse, L"（サインイン中か、ほかのプログラムがこのユーザーのハイブを読み込んでいます）"}};
+        {10, N::Denied, L""}, {11, N::InUse, L"（サインイン中か、ほかのプログラムがこのユーザーのレジストリを読み込んでいます）"}};
     // clang-format on
     for (const auto& [i, why, reason] : unread)
         EXPECT_EQ(Joined(0, static_cast<int>(why), 1),
