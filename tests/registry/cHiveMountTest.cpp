@@ -61,12 +61,10 @@ TEST(cHiveMountTest, NamesTellTheRunThatMadeThemAndOnlyAnEndedRunsAreItsToClear)
             return asked < answers.size() ? answers[asked++] : (++asked, ERROR_ACCESS_DENIED);
         };
         EXPECT_EQ(Joined(status, count), Joined(cHiveMount::Retried(once, waits, wait), asked));
-        EXPECT_EQ(count - 1, waited.size());
+        const DWORD total = std::accumulate(waited.begin(), waited.end(), DWORD{0});
+        EXPECT_TRUE(waited.size() == count - 1 && (count != 11 || (total >= 28000 && total <= 35000)))
+            << total;
     }
-    waited.clear();
-    cHiveMount::Retried([] { return ERROR_ACCESS_DENIED; }, cHiveMount::UnloadWaitsMs, wait);
-    const DWORD total = std::accumulate(waited.begin(), waited.end(), DWORD{0});
-    EXPECT_TRUE(total >= 28000 && total <= 35000 && waited.front() <= 200) << total;
 }
 
 // A repair's removal alone loads a signed-out user's file: under a name of the tool's own, with the
@@ -79,7 +77,9 @@ TEST(cHiveMountTest, AFileLoadedForAChangeIsMountedHeldAndUnloadedWithThePrivile
     if (!IsWine())
         GTEST_SKIP() << "the classes files here are in Wine's registry format";
     const cTempFolder temp;
-    PlaceClasses(temp / L"u", {{L"CLSID\\{A}\\InprocServer32", L"C:\\x\\plotwing2.ocx"}});
+    WriteBytes(cUserClasses::FilePath(temp / L"u"), // in Wine's own text format
+               "WINE REGISTRY Version 2\n\n[CLSID\\\\{A}\\\\InprocServer32] "
+               "1796663598\n@=\"C:\\\\x\\\\plotwing2.ocx\"\n");
     ASSERT_FALSE(RestoreEnabled(false));
     const std::wstring windows = temp / L"u\\AppData\\Local\\Microsoft\\Windows";
     std::wstring name;

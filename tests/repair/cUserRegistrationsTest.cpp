@@ -79,74 +79,62 @@ TEST(cUserRegistrationsTest, EveryUserIsReadAsDataOrSaysWhyAndNoReadingLoadsAHiv
     const std::wstring lookup = cTestPc::ProductFolder() + L"common\\lexgrid4b.dll"; // as the file names it
     ASSERT_TRUE(WriteBytes(lookup, "x"));
     cSeamedUsers users;
-    const std::wstring classes = Profile(temp, L"c", L"classes.dat"),
-                       held = Profile(temp, L"h", L"classes.dat");
+    const std::wstring classes = Profile(temp, L"c", L"classes.dat");
     // clang-format off
-    users.List.Profiles = {{Sid(1001), temp / L"s"}, {Sid(1002), classes}, {Sid(1003), held}, {Sid(1004), L""},
+    users.List.Profiles = {{Sid(1001), temp / L"s"}, {Sid(1002), classes}, {Sid(1003), temp / L"busy"}, {Sid(1004), L""},
         {Sid(1005), L"\\\\server\\share\\u"}, {Sid(1006), temp / L"none"}, {Sid(1007), Profile(temp, L"d", L"dirty.dat")},
         {Sid(1008), Profile(temp, L"2", L"checksum.dat")}, {Sid(1009), classes, 0, ERROR_ACCESS_DENIED},
-        {Sid(1010), temp / L"linked"}, {Sid(1011), temp / L"denied"}, {Sid(1012), temp / L"busy"}, {L"S-1-5-18", classes}};
+        {Sid(1010), temp / L"linked"}, {Sid(1011), temp / L"denied"}, {L"S-1-5-18", classes}};
+    users.Opened = {{temp / L"denied", cClassesFile::eOpen::AccessDenied}, {temp / L"busy", cClassesFile::eOpen::InUse},
+        {temp / L"linked", cClassesFile::eOpen::Redirected}};
     // clang-format on
     users.SignedIn = {Sid(1001)};
-    users.Opened = {{temp / L"denied", cClassesFile::eOpen::AccessDenied},
-                    {temp / L"busy", cClassesFile::eOpen::InUse},
-                    {temp / L"linked", cClassesFile::eOpen::Redirected}};
-    users.MainHives = {Sid(1012)};
+    users.MainHives = {Sid(1003)};
     users.Leftovers = {{L"plotwing2fix-1-0000000000000001-1", ERROR_ACCESS_DENIED}};
     users.Set(Sid(1001), MapControl, REG_SZ, L"");
     const std::string before = ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat");
-    const cHandle inUse(::CreateFileW((held + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat").c_str(),
-                                      GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     const unsigned loads = cHiveMount::Loads();
     const cUserRegistrations::cExpected control{&MapControl, cTestPc::ExpectedControl()},
         library{&LookupLibrary, lookup};
     const cUserScan scan = users.Read({control, library});
     const std::vector<cUserReading>& read = scan.Users;
-    ASSERT_EQ(12u, read.size());
-    EXPECT_EQ(L"0|0|" + std::to_wstring(loads),
-              Joined(users.Loads.size(), scan.Skipped.size() - 1, cHiveMount::Loads()));
-    EXPECT_EQ(before, ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"));
-    ASSERT_EQ(1u, scan.Unloads.size());
-    EXPECT_EQ(L"HKEY_USERS\\plotwing2fix-1-0000000000000001-1|0",
-              Joined(scan.Unloads[0].Name, scan.Unloads[0].ThisRun))
+    ASSERT_EQ(11u, read.size());
+    EXPECT_EQ(L"0|0|" + std::to_wstring(loads) + L"|1",
+              Joined(users.Loads.size(), scan.Skipped.size() - 1, cHiveMount::Loads(),
+                     before == ReadBytes(classes + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat")));
+    EXPECT_EQ(L"1|HKEY_USERS\\plotwing2fix-1-0000000000000001-1|0",
+              Joined(scan.Unloads.size(), scan.Unloads[0].Name, scan.Unloads[0].ThisRun))
         << "left by a run that ended, never this run's";
     const cCheckReport::UserLines lines = cCheckReport::LinesOf(read);
     EXPECT_EQ((std::vector<std::wstring>{L"　ユーザー別の登録が優先されています（PC\\佐藤）→ （空の値）",
                                          L"　ユーザー別の登録が優先されています（" + Sid(1002) +
                                              L"）→ （InprocServer32 のないキー）"}),
               lines.Control);
-    EXPECT_TRUE(lines.Lookup.empty()) << "1002's own file names the expected library, expanded as COM does";
-    EXPECT_EQ(L"1|0|1|1", Joined(read[1].Read, read[1].Loaded, read[5].Read, read[5].Components.size() == 2))
-        << "signed out: read from the file; no file: no classes of their own";
+    EXPECT_EQ(L"1|1|0|1|1", Joined(lines.Lookup.empty(), read[1].Read, read[1].Loaded, read[5].Read,
+                                   read[5].Components.size() == 2))
+        << "1002's own file names the expected library, expanded as COM does; no file: no classes of their "
+           "own";
     using N = eNotRead;
-    const std::wstring cannot = L"UsrClass.dat を開けませんでした：";
     // clang-format off
-    const std::tuple<size_t, N, std::wstring> unread[] = {{2, N::InUse, cannot + SystemMessage(ERROR_SHARING_VIOLATION)},
+    const std::tuple<size_t, N, std::wstring> unread[] = {
+        {2, N::InUse, L"UsrClass.dat を開けませんでした：" + SystemMessage(ERROR_SHARING_VIOLATION) + L"（サインイン中か、ほかのプログラムがこのユーザーのレジストリを読み込んでいます）"},
         {3, N::NoFolder, L"プロファイルのフォルダーが登録されていません"},
         {4, N::NotLocal, L"プロファイルのフォルダーがこのＰＣのローカルパスではありません：\\\\server\\share\\u"},
-        {6, N::Unsaved, cHiveFile::ReasonOf(cHiveFile::eFault::UnsavedChanges)},
-        {7, N::Damaged, cHiveFile::ReasonOf(cHiveFile::eFault::Checksum)},
+        {6, N::Unsaved, cHiveFile::ReasonOf(cHiveFile::eFault::UnsavedChanges)}, {7, N::Damaged, cHiveFile::ReasonOf(cHiveFile::eFault::Checksum)},
         {8, N::NoEntry, L"プロファイル一覧の項目を開けませんでした：" + SystemMessage(ERROR_ACCESS_DENIED)},
-        {9, N::Link, L"UsrClass.dat がプロファイルのフォルダーにある通常のファイルではないため、読みませんでした"},
-        {10, N::Denied, L""}, {11, N::InUse, L"（サインイン中か、ほかのプログラムがこのユーザーのレジストリを読み込んでいます）"}};
+        {9, N::Link, L"UsrClass.dat がプロファイルのフォルダーにある通常のファイルではないため、読みませんでした"}, {10, N::Denied, L""}};
     // clang-format on
     for (const auto& [i, why, reason] : unread)
         EXPECT_EQ(Joined(0, static_cast<int>(why), 1),
                   Joined(read[i].Read, static_cast<int>(read[i].Why), Has(read[i].Reason, reason)))
             << read[i].Sid << " " << read[i].Reason;
-    EXPECT_EQ(L"・" + Sid(1003) + L" のユーザー別の登録を確認できませんでした（" + read[2].Reason + L"）|" +
-                  L"　" + Sid(1003) + L"：ＰＣを再起動してから、もう一度確認してください",
-              Joined(lines.NotRead[0], lines.Advice[1]));
+    EXPECT_EQ(L"　" + Sid(1003) + L"：ＰＣを再起動してから、もう一度確認してください", lines.Advice[1]);
     // Without administrator rights no one else's file is opened; the runner is read through their own HKCU.
-    users.Elevated = false;
-    users.Runner = Sid(1002);
+    users.Elevated = false, users.Runner = Sid(1002);
     users.Set(Sid(1002), LookupLibrary, REG_SZ, L"C:\\old\\lexgrid4b.dll");
-    const cUserScan unelevated = users.Read({control, library});
-    EXPECT_EQ(L"1|1|" + Sid(1002) + L"|" +
-                  static_cast<std::wstring>(L"管理者として実行していないため、読み取れません"),
-              Joined(unelevated.Users[1].Read && unelevated.Users[1].Runner,
-                     unelevated.Users[1].Shadows(LookupLibrary), unelevated.Users[1].Sid,
-                     unelevated.Users[5].Reason));
+    const std::vector<cUserReading> unelevated = users.Read({control, library}).Users;
+    EXPECT_EQ(L"1|1|管理者として実行していないため、読み取れません",
+              Joined(unelevated[1].Runner, unelevated[1].Shadows(LookupLibrary), unelevated[5].Reason));
     // No profile list: nothing is known, the check fails; one past the bound: its rest is named.
     users.List.Unlisted = 3;
     EXPECT_EQ(3u, users.Read({control}).Unlisted);
@@ -166,10 +154,6 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
     const cUserRegistrations::cExpected control{&MapControl, expected};
     cSeamedUsers users;
     users.Runner = Sid(1000);
-    users.List.Profiles = {{Sid(1001), temp / L"a"},
-                           {Sid(1002), temp / L"b"},
-                           {Sid(1003), temp / L"c"},
-                           {Sid(1004), temp / L"d"}};
     users.SignedIn = {Sid(1001)};
     users.Set(Sid(1000), MapControl, REG_SZ, expected); // right, and still in regsvr32's way
     for (const int n : {1001, 1002, 1003})
@@ -180,37 +164,32 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
     // through it.
     users.Set(L"target", MapControl, REG_SZ, L"C:\\old\\plotwing2.ocx");
     {
-        cRegKey parent, link;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, (users.Keys + Sid(1004) + L"\\CLSID").c_str(), 0, nullptr, 0,
-                          KEY_WRITE, nullptr, parent.Put(), nullptr);
-        ::RegCreateKeyExW(parent.Get(), MapControl.ClassId, 0, nullptr, REG_OPTION_CREATE_LINK, KEY_WRITE,
-                          nullptr, link.Put(), nullptr);
+        cRegKey link;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER,
+                          (users.Keys + Sid(1004) + L"\\CLSID\\" + MapControl.ClassId).c_str(), 0, nullptr,
+                          REG_OPTION_CREATE_LINK, KEY_WRITE, nullptr, link.Put(), nullptr);
         const std::wstring target = L"\\Registry\\User\\" + cRunner::Sid() + L"\\" + users.Keys +
-                                    L"target\\" + cUserRegistrations::ClassKeyPath(MapControl.ClassId, false);
+                                    L"target\\CLSID\\" + MapControl.ClassId;
         ::RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK,
                          reinterpret_cast<const BYTE*>(target.data()), static_cast<DWORD>(target.size() * 2));
     }
-    std::vector<cUserReading> read;
-    for (const std::wstring& sid : {Sid(1000), Sid(1001), Sid(1002), Sid(1003), Sid(1004)})
-    {
-        read.emplace_back();
-        read.back().Sid = sid, read.back().Folder = temp / sid, read.back().Runner = sid == Sid(1000);
-    }
     using R = cUserRegistrations::eRemoval;
     const auto remove = [&](size_t i, const std::wstring& file) {
-        return users.Remove(read[i], control, temp / file, read[i].Runner);
+        cUserReading user;
+        user.Sid = Sid(1000 + static_cast<int>(i)), user.Folder = temp / user.Sid;
+        return users.Remove(user, control, temp / file, i == 0);
     };
     EXPECT_EQ(R::Failed, remove(0, L"no\\folder.reg").Outcome) << "nothing removed unsaved";
     const cUserRegistrations::cRemoval runner = remove(0, L"0.reg"), signedIn = remove(1, L"1.reg"),
                                        loaded = remove(2, L"2.reg"), signingIn = remove(3, L"3.reg"),
                                        linked = remove(4, L"4.reg");
-    EXPECT_EQ(L"0|0|0|2|2", Joined(static_cast<int>(runner.Outcome), static_cast<int>(signedIn.Outcome),
-                                   static_cast<int>(loaded.Outcome), static_cast<int>(signingIn.Outcome),
-                                   static_cast<int>(linked.Outcome)));
+    EXPECT_EQ(L"0|0|0|2|2|1|リンクになっているキーのため、削除しませんでした",
+              Joined(static_cast<int>(runner.Outcome), static_cast<int>(signedIn.Outcome),
+                     static_cast<int>(loaded.Outcome), static_cast<int>(signingIn.Outcome),
+                     static_cast<int>(linked.Outcome), Has(signingIn.Reason, L"サインイン中"),
+                     linked.Reason));
     EXPECT_EQ((std::vector<std::wstring>{Sid(1002), Sid(1003), Sid(1004)}), users.Loads)
         << "loaded for a change alone";
-    EXPECT_EQ(L"リンクになっているキーのため、削除しませんでした", linked.Reason);
-    EXPECT_TRUE(Has(signingIn.Reason, L"サインイン中"));
     // Every backup names the user's classes as Windows loads them, however the tool reached them.
     for (const int n : {0, 1, 2})
     {
@@ -220,8 +199,7 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
             << n;
     }
     // A file that stays loaded is named as the tool loaded it, never as the user's hive.
-    ASSERT_TRUE(loaded.Unload);
-    EXPECT_EQ(0u, loaded.Unload->Name.find(L"HKEY_USERS\\plotwing2fix-")) << loaded.Unload->Name;
+    EXPECT_EQ(0u, loaded.Unload.value_or(cUnloadFailure{}).Name.find(L"HKEY_USERS\\plotwing2fix-"));
     const auto present = [&](const std::wstring& who) {
         return cKey().Open(HKEY_CURRENT_USER, users.Keys + who + L"\\CLSID\\" + MapControl.ClassId,
                            KEY_READ) == 0;

@@ -48,12 +48,11 @@ TEST(cSecureFolderTest, EveryFolderOnTheWayIsTrustedAndHeldAndOneSwappedAfterThe
     // A folder on the way to the backups that the runner owns is refused; a log path the runner chose may be
     // theirs. (Wine owns every file as the runner: the owners are stood in for.)
     cSecureFolder::Seams().Owner = [](const std::wstring& f) {
-        return f.size() <= 3 ? L"S-1-5-18" : cRunner::Sid();
+        return f.size() > 3 ? cRunner::Sid() : L"S-1-5-18";
     };
     const cAtEnd unseamed{[] { cSecureFolder::Seams() = {}; }};
     EXPECT_EQ(L"1|0", Joined(Has(cBackup(temp / L"r\\", LocalNow()).Reserve(L"x").Reason, L"所有者"),
                              cSecureFolder::Ensure(temp / L"r", true).Result.Outcome == R::Untrusted));
-    cSecureFolder::Seams() = {};
     // Only a reparse point that names another place is a link; a cloud file's placeholder is the folder
     // itself.
     constexpr DWORD Point = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;

@@ -24,14 +24,6 @@ struct cSeamedUsers : cUserRegistrations
                           nullptr, type, data.c_str(),
                           static_cast<DWORD>(data.size() * 2 + (type == REG_SZ ? 2 : 0)));
     }
-    // A key below the user's class key (empty: the class key alone).
-    void SetKey(const std::wstring& sid, const cComponent& c, const std::wstring& below) const
-    {
-        cRegKey made;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER,
-                          (Keys + sid + L"\\" + ClassKeyPath(c.ClassId, false) + below).c_str(), 0, nullptr,
-                          0, KEY_WRITE, nullptr, made.Put(), nullptr);
-    }
     cUserClasses Live(const std::wstring& sid, REGSAM access, cUserClasses::eSource source) const
     {
         cUserClasses classes;

@@ -103,21 +103,6 @@ bool IsWine()
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
 
-void PlaceClasses(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& keys)
-{
-    const auto escaped = [](const std::wstring& text) {
-        std::string out;
-        for (const wchar_t c : text)
-            out += c == L'\\' ? "\\\\" : c == L'"' ? "\\\"" : std::string(1, static_cast<char>(c));
-        return out;
-    };
-    std::string hive = "WINE REGISTRY Version 2\n\n";
-    for (const auto& [key, value] : keys)
-        hive += "[" + escaped(key) + "] 1796663598\n" +
-                (value.empty() ? "" : "@=\"" + escaped(value) + "\"\n") + "\n";
-    WriteBytes(folder + L"\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat", hive);
-}
-
 cAtEnd AddProfile(const std::wstring& sid, const std::wstring& folder, DWORD state)
 {
     const std::wstring key = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + sid;

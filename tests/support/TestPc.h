@@ -92,9 +92,6 @@ private:
 
 // Whether the tests run under Wine, whose registry loads its own text format where Windows loads a hive.
 bool IsWine();
-// A classes file as Wine loads it (keys below the classes' root, each with its default value), written as the
-// profile `folder`'s UsrClass.dat.
-void PlaceClasses(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& keys);
 // A profile-list entry of the machine's, removed with the owner returned.
 [[nodiscard]] cAtEnd AddProfile(const std::wstring& sid, const std::wstring& folder, DWORD state = 0);
 

@@ -75,8 +75,5 @@ TEST(ShippedToolTest, ADllLoadedByNameAfterStartUpNeverComesFromBesideTheProgram
     ASSERT_TRUE(::CopyFileW((TestFolder() + L"fixtures\\version.dll").c_str(), planted.c_str(), FALSE));
     const cAtEnd removed{[&] { fs::remove(planted); }};
     RestrictDllSearch();
-    const HMODULE loaded = ::LoadLibraryW(L"p2f-planted.dll");
-    EXPECT_EQ(nullptr, loaded);
-    if (loaded)
-        ::FreeLibrary(loaded);
+    EXPECT_EQ(nullptr, ::LoadLibraryW(L"p2f-planted.dll"));
 }
