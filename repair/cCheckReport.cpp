@@ -18,7 +18,7 @@ cCheckReport::Verdict cCheckReport::VerdictOf(ePathState control, ePathState loo
                 L"・このＰＣが設定済みかどうかは確認できていません（未確認）。\r\n"
                 L"　確認できた登録はすべて正しく設定されていますが、上に挙げたユーザーまたはファイルを確認で"
                 L"きませんでした。\r\n"
-                L"　下の対処を行ってから、もう一度確認してください。",
+                L"　その原因を取り除いてから、もう一度確認してください。",
                 false};
     if (control == ePathState::Correct && lookup == ePathState::Correct)
         return {eVerdict::SetUp, L"・このＰＣは既に設定済みです。\r\n　再設定の必要はありません", false};
