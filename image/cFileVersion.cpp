@@ -19,8 +19,5 @@ std::optional<std::wstring> cFileVersion::Of(const std::wstring& path)
         cVersionBlock({static_cast<const char*>(data), ::SizeofResource(module.Get(), found)}).FixedInfo();
     if (!fixed)
         return std::nullopt;
-    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
-           std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
-           std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
-           std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+    return cVersionBlock::TextOf(*fixed);
 }

@@ -84,6 +84,14 @@ std::optional<cVersionBlock::Node> cVersionBlock::Root() const
     return root;
 }
 
+std::wstring cVersionBlock::TextOf(const VS_FIXEDFILEINFO& fixed)
+{
+    return std::to_wstring(HIWORD(fixed.dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(fixed.dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(fixed.dwFileVersionLS)) + L"." +
+           std::to_wstring(LOWORD(fixed.dwFileVersionLS));
+}
+
 std::optional<VS_FIXEDFILEINFO> cVersionBlock::FixedInfo() const
 {
     const std::optional<Node> root = Root();

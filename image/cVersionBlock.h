@@ -15,6 +15,8 @@ public:
     static cVersionBlock OfThisProgram() noexcept;
 
     std::optional<VS_FIXEDFILEINFO> FixedInfo() const;
+    // The four parts of a file version, as "2.0.0.0".
+    static std::wstring TextOf(const VS_FIXEDFILEINFO& fixed);
     // The text of `name` in the string table `table` ("041104B0"), or nothing.
     std::optional<std::wstring> StringValue(std::wstring_view table, std::wstring_view name) const;
 

@@ -74,6 +74,14 @@ unsigned cHiveMount::Loads() noexcept
     return s_mounts;
 }
 
+std::function<LONG(const std::wstring&)>& cHiveMount::UnloadOnce()
+{
+    static std::function<LONG(const std::wstring&)> once = [](const std::wstring& name) {
+        return ::RegUnLoadKeyW(HKEY_USERS, name.c_str());
+    };
+    return once;
+}
+
 std::function<void(DWORD)>& cHiveMount::Wait()
 {
     static std::function<void(DWORD)> wait = [](DWORD ms) { ::Sleep(ms); };
@@ -98,7 +106,7 @@ LONG cHiveMount::Retried(const std::function<LONG()>& unloadOnce, std::span<cons
 LONG cHiveMount::UnloadName(const std::wstring& name, std::span<const DWORD> waitsMs)
 {
     const cThreadPrivileges privileges(HivePrivileges);
-    return Retried([&name] { return ::RegUnLoadKeyW(HKEY_USERS, name.c_str()); }, waitsMs, Wait());
+    return Retried([&name] { return UnloadOnce()(name); }, waitsMs, Wait());
 }
 
 std::wstring cHiveMount::NameOf(DWORD processId, ULONGLONG started, unsigned n)

@@ -47,8 +47,10 @@ public:
     // hive is gone: its last status.
     static LONG Retried(const std::function<LONG()>& unloadOnce, std::span<const DWORD> waitsMs,
                         const std::function<void(DWORD)>& wait);
-    // How the tool waits between tries; a test makes it return at once.
+    // How the tool waits between tries, and one try at unloading a name: a test makes the wait return at once
+    // and the unload fail as an antivirus would make it.
     static std::function<void(DWORD)>& Wait();
+    static std::function<LONG(const std::wstring& name)>& UnloadOnce();
 
     // plotwing2fix-<process id>-<its start time, 16 hex digits>-<n>: the run that made it, and never a name
     // of Windows' own (<sid>_Classes).

@@ -1,6 +1,7 @@
 #include "repair/cCheckReport.h"
 #include "repair/cComponent.h"
 #include "repair/cComponentLookup.h"
+#include <algorithm>
 
 ePathState cCheckReport::StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
                                  const std::function<bool()>& expectedExists)
@@ -28,6 +29,12 @@ cCheckReport::Verdict cCheckReport::VerdictOf(ePathState control, ePathState loo
                 L"・このＰＣは再設定する必要があります。\r\n　「再設定」ボタンをクリックしてください。",
                 true};
     return {eVerdict::CannotRepair, L"・このＰＣでは再設定の必要はありません。", false};
+}
+
+bool cCheckReport::EveryUserSeen(const cUserScan& users)
+{
+    return users.Unlisted == 0 && std::all_of(users.Users.begin(), users.Users.end(),
+                                              [](const cUserReading& user) { return user.Read; });
 }
 
 ePathState cCheckReport::EffectiveState(ePathState state, bool shadowed)

@@ -44,7 +44,9 @@ public:
     // `expectedExists` is asked only when the paths differ.
     static ePathState StateOf(const std::wstring& registeredPath, const std::wstring& expectedPath,
                               const std::function<bool()>& expectedExists);
-    // A PC is set up only when every real user was read: otherwise it is unverified, with the same lines.
+    // Whether a reading saw every real user: each read, and no profile-list entry past its bound.
+    static bool EveryUserSeen(const cUserScan& users);
+    // A PC is set up only when every real user was read: otherwise it is unverified, with lines of its own.
     static Verdict VerdictOf(ePathState control, ePathState lookup, bool everyUserRead = true);
     // A component the runner finds registered where it belongs is still to be re-set for the users whose own
     // key shadows it.

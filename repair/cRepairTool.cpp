@@ -75,9 +75,7 @@ cCheckOutcome cRepairTool::Check(cReportText& box, bool showReport, HWND owner)
         cUserScan users = ReadUsers(MakeUserRegistrations(), owner);
         ePathState effective[2] = {};
         // Every user read, and every file there judged: only then can a PC be set up.
-        bool everythingSeen =
-            users.Unlisted == 0 && std::all_of(users.Users.begin(), users.Users.end(),
-                                               [](const cUserReading& user) { return user.Read; });
+        bool everythingSeen = cCheckReport::EveryUserSeen(users);
         cCheckReport::UserLines lines = cCheckReport::LinesOf(users.Users, users.Unloads, users.Unlisted);
         for (size_t i = 0; i < readings.size(); ++i)
         {

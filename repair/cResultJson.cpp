@@ -230,12 +230,7 @@ std::wstring cResultJson::Stamp(const SYSTEMTIME& utc)
 
 std::optional<std::wstring> cResultJson::VersionOf(const std::optional<VS_FIXEDFILEINFO>& fixed)
 {
-    if (!fixed)
-        return std::nullopt;
-    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
-           std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
-           std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
-           std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+    return fixed ? std::optional(cVersionBlock::TextOf(*fixed)) : std::nullopt;
 }
 
 std::wstring cResultJson::Refusal(std::optional<cRunResult::eCommand> command, cExitCode::eCode code,

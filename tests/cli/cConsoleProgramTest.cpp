@@ -3,10 +3,10 @@
 #include "cli/cConsoleProgram.h"
 #include "repair/cJsonWriter.h"
 #include "repair/cStopRequest.h"
+#include "security/cAccount.h"
+#include "security/cRunner.h"
 #include "sys/cPathForm.h"
-#include <sddl.h>
 #include "tests/support/SeamedUsers.h"
-#include <thread>
 #include <cstring>
 
 namespace
@@ -328,10 +328,7 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundAndRemovedWithABackup
         << unreadLog;
     cTestPc::RegisterForUser(MapControl.ClassId, old);
     cTestPc::RegisterForUser(LookupLibrary.ClassId, cTestPc::ProductFolder() + L"common\\lexgrid4b.dll");
-    wchar_t computer[64] = {}, user[64] = {};
-    DWORD size = 64;
-    ::GetComputerNameW(computer, &size), size = 64, ::GetUserNameW(user, &size);
-    const std::wstring account = computer + (L"\\" + std::wstring(user)), sid = L"S-1-5-21-0-0-0-1000";
+    const std::wstring sid = cRunner::Sid(), account = cAccount::NameOf(sid);
     const cRun check = RunExe(L"check --json" + log);
     cTestPc::Register(LookupLibrary.ClassId, cTestPc::ProductFolder() + L"old\\lexgrid4b.dll");
     const cRun repair = RunHere<cWatchedRegsvr32<false>>({L"repair", L"--json", L"--log", temp / L"u.log"});

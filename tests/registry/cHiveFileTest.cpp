@@ -37,23 +37,20 @@ TEST(cHiveFileTest, FixturesFromAnotherWriterReadOrRefusedEachForItsFault)
     while (deep.size() <= 2 * cHiveFile::MaxDepth)
         deep += L"a\\";
     // In the well-formed file: the key's status and its value.
-    const std::tuple<std::wstring, LONG, std::wstring> found[] = {
-        {server, 0, L"C:\\Program Files (x86)\\kovamap\\common\\plotwing2.ocx"},
-        {L"Wow6432Node\\CLSID\\{00000007-0000-0000-0000-000000000000}", 0, L""},
+    // clang-format off
+    const std::tuple<std::wstring, LONG, std::wstring> found[] = {{server, 0, L"C:\\Program Files (x86)\\kovamap\\common\\plotwing2.ocx"},
+        {L"Wow6432Node\\CLSID\\{00000007-0000-0000-0000-000000000000}", 0, L""}, {lib + L"\\TreatAs", 0, Ctl},
         {L"CLSID\\" + Lib + L"\\InProcServer32", 0, L"%ProgramFiles%\\kovamap\\common\\lexgrid4b.dll"},
-        {lib + L"\\InprocServer32", ERROR_FILE_NOT_FOUND, L""},
-        {lib + L"\\TreatAs", 0, Ctl},
-        {L"CAF\u00c9", 0, L""},
-        {L"地図\\", 0, L""}};
+        {lib + L"\\InprocServer32", ERROR_FILE_NOT_FOUND, L""}, {L"CAF\u00c9", 0, L""}, {L"地図\\", 0, L""}};
+    // clang-format on
     for (const auto& [path, status, value] : found)
         EXPECT_EQ(Joined(status, 0, value, 0), Lookup(profile, L"classes.dat", path)) << path;
-    const std::tuple<std::wstring, std::wstring, F> refused[] = {
-        {L"classes.dat", deep, F::Bound},       {L"dirty.dat", server, F::UnsavedChanges},
-        {L"checksum.dat", server, F::Checksum}, {L"notahive.dat", server, F::NotAHive},
-        {L"link.dat", server, F::Link},         {L"duplicate.dat", server, F::DuplicateName},
-        {L"loop.dat", server, F::Loop},         {L"outside.dat", server, F::Damaged},
-        {L"crossing.dat", server, F::Damaged},  {L"signature.dat", server, F::Damaged},
-        {L"truncated.dat", server, F::Damaged}};
+    // clang-format off
+    const std::tuple<std::wstring, std::wstring, F> refused[] = {{L"classes.dat", deep, F::Bound}, {L"dirty.dat", server, F::UnsavedChanges},
+        {L"checksum.dat", server, F::Checksum}, {L"notahive.dat", server, F::NotAHive}, {L"link.dat", server, F::Link},
+        {L"duplicate.dat", server, F::DuplicateName}, {L"loop.dat", server, F::Loop}, {L"outside.dat", server, F::Damaged},
+        {L"crossing.dat", server, F::Damaged}, {L"signature.dat", server, F::Damaged}, {L"truncated.dat", server, F::Damaged}};
+    // clang-format on
     for (const auto& [fixture, path, fault] : refused)
         EXPECT_EQ(
             Joined(ERROR_REGISTRY_CORRUPT, static_cast<int>(fault), std::wstring(), ERROR_REGISTRY_CORRUPT),
@@ -104,14 +101,12 @@ TEST(cHiveFileTest, EachValueReadFromTheFileAsTheLiveRegistryGivesIt)
 TEST(cClassesFileTest, ReadOnlyThePlainFileAtTheProfilesOwnPlaceAndOnlyThePagesNeeded)
 {
     const std::wstring at = L"\\\\?\\C:\\users\\a" + std::wstring(cClassesFile::Below);
-    const std::tuple<DWORD, DWORD, std::wstring, O> rows[] = {
-        {FILE_ATTRIBUTE_ARCHIVE, 1, at, O::Opened},
-        {FILE_ATTRIBUTE_NORMAL, 1, L"\\\\?\\C:\\USERS\\A\\appdata\\Local\\Microsoft\\Windows\\USRCLASS.DAT",
-         O::Opened},
-        {FILE_ATTRIBUTE_ARCHIVE, 1, L"\\\\?\\D:\\elsewhere\\UsrClass.dat", O::Redirected},
-        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1, at, O::Redirected},
-        {FILE_ATTRIBUTE_DIRECTORY, 1, at, O::Redirected},
-        {FILE_ATTRIBUTE_ARCHIVE, 2, at, O::Redirected}};
+    // clang-format off
+    const std::tuple<DWORD, DWORD, std::wstring, O> rows[] = {{FILE_ATTRIBUTE_ARCHIVE, 1, at, O::Opened},
+        {FILE_ATTRIBUTE_NORMAL, 1, L"\\\\?\\C:\\USERS\\A\\appdata\\Local\\Microsoft\\Windows\\USRCLASS.DAT", O::Opened},
+        {FILE_ATTRIBUTE_ARCHIVE, 1, L"\\\\?\\D:\\elsewhere\\UsrClass.dat", O::Redirected}, {FILE_ATTRIBUTE_DIRECTORY, 1, at, O::Redirected},
+        {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1, at, O::Redirected}, {FILE_ATTRIBUTE_ARCHIVE, 2, at, O::Redirected}};
+    // clang-format on
     for (const auto& [attributes, links, opened, expected] : rows)
         EXPECT_EQ(expected, cClassesFile::WayOf(attributes, links, at, opened))
             << attributes << L" " << opened;

@@ -53,6 +53,15 @@ TEST(cHiveMountTest, NamesTellTheRunThatMadeThemAndOnlyAnEndedRunsAreItsToClear)
         {{}, cHiveMount::UnloadWaitsMs, ERROR_ACCESS_DENIED, 11}, {{}, cHiveMount::LeftoverWaitsMs, ERROR_ACCESS_DENIED, 5},
         {{}, {}, ERROR_ACCESS_DENIED, 1}}; // a console being closed: one try
     // clang-format on
+    { // this run's own mount, as Unload tries it: ten waits more
+        const auto real =
+            std::exchange(cHiveMount::UnloadOnce(), [](const std::wstring&) { return LONG{5}; });
+        const auto sleep = std::exchange(cHiveMount::Wait(), wait);
+        cHiveMount mount(L"plotwing2fix-x");
+        EXPECT_EQ(5, mount.Unload());
+        cHiveMount::UnloadOnce() = real, cHiveMount::Wait() = sleep;
+    }
+    EXPECT_EQ(10u, std::exchange(waited, {}).size());
     for (const auto& [answers, waits, status, count] : tries)
     {
         size_t asked = 0;

@@ -39,6 +39,10 @@ TEST(cCheckReportTest, VerdictEnablesResetOnlyWhenAComponentCanBeRepaired)
     }
     // Everything read is right but a user could not be read: lines of its own that never say "set up"; any
     // other verdict stays as it is.
+    cUserReading read;
+    read.Read = true;
+    const cUserScan all{{read}, {}, {}, 0}, capped{{read}, {}, {}, 1};
+    EXPECT_EQ(L"1|0", Joined(cCheckReport::EveryUserSeen(all), cCheckReport::EveryUserSeen(capped)));
     const auto unverified = cCheckReport::VerdictOf(C, C, false);
     EXPECT_EQ(
         Joined(static_cast<int>(eVerdict::Unverified), 0, 1, 0),

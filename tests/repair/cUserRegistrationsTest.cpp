@@ -34,10 +34,6 @@ TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndOnlyRe
     EXPECT_EQ(L"1|0|0|0",
               Joined(cUserRegistrations::Wow64Of(TRUE, TRUE), cUserRegistrations::Wow64Of(TRUE, FALSE),
                      cUserRegistrations::Wow64Of(FALSE, TRUE), cUserRegistrations::Wow64Of(FALSE, FALSE)));
-    EXPECT_EQ(ePathState::Repairable, cCheckReport::EffectiveState(ePathState::Correct, true));
-    for (const ePathState state : {ePathState::Correct, ePathState::Repairable, ePathState::Missing})
-        EXPECT_EQ(state, cCheckReport::EffectiveState(state, false));
-    EXPECT_EQ(ePathState::Missing, cCheckReport::EffectiveState(ePathState::Missing, true));
     // Real users are accounts of a machine, a domain or the cloud, in the form Windows writes; everything
     // else in the profile list is passed over by name.
     // clang-format off
@@ -158,16 +154,21 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
     users.Set(Sid(1000), MapControl, REG_SZ, expected); // right, and still in regsvr32's way
     for (const int n : {1001, 1002, 1003})
         users.Set(Sid(n), MapControl, REG_SZ, L"C:\\old\\plotwing2.ocx");
-    users.LoadStatus = {{Sid(1003), cUserClasses::SigningIn}};
+    users.MainHives = {Sid(1003)};
     users.UnloadStatus = {{Sid(1002), ERROR_ACCESS_DENIED}};
     // 1004's class key is a link to another key: COM would follow it; the tool neither reads nor removes
     // through it.
     users.Set(L"target", MapControl, REG_SZ, L"C:\\old\\plotwing2.ocx");
+    const std::wstring linkPath = users.Keys + Sid(1004) + L"\\CLSID\\" + MapControl.ClassId;
+    const cAtEnd unlinked{[&] { // the link itself: what deletes a tree by name would follow it
+        HKEY link = nullptr;
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, linkPath.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &link);
+        cKey(link).DeleteSelf();
+    }};
     {
         cRegKey link;
-        ::RegCreateKeyExW(HKEY_CURRENT_USER,
-                          (users.Keys + Sid(1004) + L"\\CLSID\\" + MapControl.ClassId).c_str(), 0, nullptr,
-                          REG_OPTION_CREATE_LINK, KEY_WRITE, nullptr, link.Put(), nullptr);
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, linkPath.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_WRITE,
+                          nullptr, link.Put(), nullptr);
         const std::wstring target = L"\\Registry\\User\\" + cRunner::Sid() + L"\\" + users.Keys +
                                     L"target\\CLSID\\" + MapControl.ClassId;
         ::RegSetValueExW(link.Get(), L"SymbolicLinkValue", 0, REG_LINK,
@@ -200,12 +201,13 @@ TEST(cUserRegistrationsTest, AKeyIsRemovedOnlyAsCheckedAfterItIsSavedAndAUsersFi
     }
     // A file that stays loaded is named as the tool loaded it, never as the user's hive.
     EXPECT_EQ(0u, loaded.Unload.value_or(cUnloadFailure{}).Name.find(L"HKEY_USERS\\plotwing2fix-"));
-    const auto present = [&](const std::wstring& who) {
-        return cKey().Open(HKEY_CURRENT_USER, users.Keys + who + L"\\CLSID\\" + MapControl.ClassId,
-                           KEY_READ) == 0;
-    };
-    EXPECT_EQ(L"0|0|1|1",
-              Joined(present(Sid(1000)), present(Sid(1001)), present(Sid(1003)), present(L"target")));
+    // Removed: the runner's and the signed-in user's; kept: the one signing in, the link's target.
+    std::wstring kept;
+    for (const std::wstring& who : {Sid(1000), Sid(1001), Sid(1003), std::wstring(L"target")})
+        kept += cKey().Open(HKEY_CURRENT_USER, users.Keys + who + L"\\CLSID\\" + MapControl.ClassId, KEY_READ)
+                    ? L"0"
+                    : L"1";
+    EXPECT_EQ(L"0011", kept);
     EXPECT_EQ(R::NotShadowed, remove(0, L"5.reg").Outcome) << "the runner's key is gone already";
 }
 

@@ -2,7 +2,8 @@
 #include "tests/support/TestPc.h"
 
 // A domain controller that never answers holds a thread of its own, never the reading: one deadline for the
-// whole run, then the users are shown by SID, and a late answer lands harmlessly.
+// whole run, then the users are shown by SID, and a late answer lands harmlessly; one first seen later is
+// asked.
 TEST(cAccountNamesTest, NamesComeWithinOneDeadlineForTheRunAndALookupThatHangsHoldsNoOne)
 {
     const auto release = std::make_shared<cHandle>(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -19,7 +20,6 @@ TEST(cAccountNamesTest, NamesComeWithinOneDeadlineForTheRunAndALookupThatHangsHo
     };
     EXPECT_EQ((std::vector<std::wstring>{L"PC\\a", L""}), names.NamesOf({L"S-1", L"S-2"}));
     EXPECT_LT(since(), 300) << "answered lookups are not waited for";
-    // A user first seen in a later reading is asked for too.
     EXPECT_EQ((std::vector<std::wstring>{L"PC\\d", L"", L"PC\\a"}),
               names.NamesOf({L"S-4", L"S-hang", L"S-1"}));
     const auto atDeadline = since();

@@ -53,6 +53,11 @@ TEST(cSecureFolderTest, EveryFolderOnTheWayIsTrustedAndHeldAndOneSwappedAfterThe
     const cAtEnd unseamed{[] { cSecureFolder::Seams() = {}; }};
     EXPECT_EQ(L"1|0", Joined(Has(cBackup(temp / L"r\\", LocalNow()).Reserve(L"x").Reason, L"所有者"),
                              cSecureFolder::Ensure(temp / L"r", true).Result.Outcome == R::Untrusted));
+    // A folder on the way that cannot be held is refused, never written into unheld.
+    fs::create_directories(temp / L"locked");
+    const cHandle locked(::CreateFileW((temp / L"locked").c_str(), FILE_LIST_DIRECTORY, 0, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    EXPECT_EQ(R::Unheld, cSecureFolder::Ensure(temp / L"locked\\x", true).Result.Outcome);
     // Only a reparse point that names another place is a link; a cloud file's placeholder is the folder
     // itself.
     constexpr DWORD Point = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;

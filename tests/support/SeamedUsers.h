@@ -12,7 +12,6 @@ struct cSeamedUsers : cUserRegistrations
     cProfileList::cReading List;
     std::set<std::wstring> SignedIn;                    // their classes: the test key
     std::map<std::wstring, cClassesFile::eOpen> Opened; // folder: its classes file opens so
-    std::map<std::wstring, LONG> LoadStatus;            // sid: loading the file for a change fails so
     std::map<std::wstring, LONG> UnloadStatus;          // sid: the unload of what was loaded fails so
     mutable std::vector<std::wstring> Loads;            // every sid whose file was loaded for a change
     ~cSeamedUsers() override { ::RegDeleteTreeW(HKEY_CURRENT_USER, Keys.c_str()); }
@@ -58,13 +57,11 @@ struct cSeamedUsers : cUserRegistrations
     cUserClasses LoadForChange(const std::wstring& sid, const std::wstring&) const override
     {
         Loads.push_back(sid);
-        if (LoadStatus.count(sid))
-        {
-            cUserClasses failed;
-            failed.Status = LoadStatus.at(sid);
-            return failed;
-        }
-        cUserClasses classes = Live(sid, KEY_READ | KEY_WRITE, cUserClasses::eSource::FromFile);
+        cUserClasses classes;
+        classes.Status = cUserClasses::SigningIn; // as the real one does beside a hive Windows has loaded
+        if (MainHives.count(sid))
+            return classes;
+        classes = Live(sid, KEY_READ | KEY_WRITE, cUserClasses::eSource::FromFile);
         classes.Mount =
             cHiveMount(cHiveMount::NameOf(::GetCurrentProcessId(), 1, static_cast<unsigned>(Loads.size())));
         MountOf[classes.Mount.Name()] = sid;

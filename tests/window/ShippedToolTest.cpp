@@ -66,8 +66,7 @@ TEST(ShippedToolTest, AVersionDllPlantedBesideTheToolNeverRunsAndTheToolWorksAsU
               cTestPc::Log().substr(std::max<size_t>(cTestPc::Log().size(), 17) - 17));
 }
 
-// After start-up a DLL the tools load by name comes from the system folder alone: one of that name beside
-// them, as in a downloads folder, is never loaded.
+// After start-up a DLL loaded by name comes from the system folder alone, never from beside the tool.
 TEST(ShippedToolTest, ADllLoadedByNameAfterStartUpNeverComesFromBesideTheProgram)
 {
     SKIP_UNLESS_THROWAWAY_MACHINE();
@@ -75,5 +74,6 @@ TEST(ShippedToolTest, ADllLoadedByNameAfterStartUpNeverComesFromBesideTheProgram
     ASSERT_TRUE(::CopyFileW((TestFolder() + L"fixtures\\version.dll").c_str(), planted.c_str(), FALSE));
     const cAtEnd removed{[&] { fs::remove(planted); }};
     RestrictDllSearch();
-    EXPECT_EQ(nullptr, ::LoadLibraryW(L"p2f-planted.dll"));
+    const HMODULE loaded = ::LoadLibraryW(L"p2f-planted.dll");
+    EXPECT_EQ(nullptr, loaded), ::FreeLibrary(loaded);
 }
