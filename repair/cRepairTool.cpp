@@ -188,7 +188,9 @@ cRepairOutcome cRepairTool::Repair(cReportText& box, bool showReport, bool force
                 for (const bool runner : {true, false})
                     for (const cUserReading& user : users)
                     {
-                        if (user.Runner != runner || (!runner && !user.Shadows(component)))
+                        const cUserComponent* own = user.Of(component);
+                        if (user.Runner != runner || (!runner && !user.Shadows(component)) ||
+                            (own && own->Key == eUserKey::Missing))
                             continue;
                         ThrowIfStopped();
                         const cBackup::cSaved file = backup->Reserve(user.Sid + L"-" + component.Name);

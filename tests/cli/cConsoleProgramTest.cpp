@@ -398,6 +398,16 @@ TEST(cConsoleProgramTest, AUsersOwnStaleRegistrationIsFoundAndRemovedWithABackup
                Has(stuck.Out, "\"thisRun\":true"),
                Has(strconv::ToWide(ReadBytes(temp / L"u.log"), 932), L"の読み込みを解除できませんでした")))
         << stuck.Out;
+    // The runner's key that cannot be saved (the backup folder refused) stays, and so regsvr32 is not run.
+    cTestPc::InstallBoth(L"old\\");
+    cTestPc::RegisterForUser(MapControl.ClassId, old);
+    cSecureFolder::Seams().Owner = [](const std::wstring& f) {
+        return f.size() > 3 ? L"S-1-5-21-9-9-9-9" : L"";
+    };
+    const cRun unsaved = RunHere<cRepairTool>({L"repair", L"--log", temp / L"k.log"});
+    cSecureFolder::Seams() = {};
+    EXPECT_EQ(L"1|1|" + old, Joined(unsaved.Code, Has(unsaved.Text(), cRepairReport::RunnerKeyStays),
+                                    cTestPc::Registered(MapControl.ClassId)));
     cTestPc::InstallBoth(L"old\\");
     const cAtEnd cleared{[] { cStopRequest::Clear(); }};
     const cRun stopped = RunHere<cWatchedRegsvr32<true>>({L"repair", L"--json", L"--log", temp / L"s.log"});

@@ -9,22 +9,19 @@ const auto Sid = [](int n) { return L"S-1-5-21-1-2-3-" + std::to_wstring(n); };
 TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndOnlyRealUsersAreRead)
 {
     using V = cKey::eValue;
-    // clang-format off
-    const std::tuple<V, std::wstring, eUserState> rows[] = {{V::Text, L"C:\\PF\\x.ocx", eUserState::Correct},
-        {V::Text, L"c:\\pf\\X.OCX", eUserState::Correct}, {V::Text, L"C:\\old\\x.ocx", eUserState::Shadows},
-        {V::Text, L"", eUserState::Shadows}, {V::OtherType, L"C:\\PF\\x.ocx", eUserState::Shadows},
-        {V::Missing, L"", eUserState::Shadows}, {V::TooLong, L"", eUserState::Shadows}};
-    // clang-format on
-    for (const auto& [kind, longPath, state] : rows)
-        EXPECT_EQ(state, cUserRegistrations::StateOf(kind, longPath, L"C:\\PF\\x.ocx")) << longPath;
     // The class key as one unit: a key the tool may not open is never taken for no key.
     constexpr LONG Ok = ERROR_SUCCESS, No = ERROR_FILE_NOT_FOUND, Denied = ERROR_ACCESS_DENIED;
     // clang-format off
+    const std::tuple<V, std::wstring, eUserState> rows[] = {{V::Text, L"C:\\PF\\x.ocx", eUserState::Correct}, {V::Text, L"c:\\pf\\X.OCX", eUserState::Correct},
+        {V::Text, L"C:\\old\\x.ocx", eUserState::Shadows}, {V::Text, L"", eUserState::Shadows}, {V::OtherType, L"C:\\PF\\x.ocx", eUserState::Shadows},
+        {V::Missing, L"", eUserState::Shadows}, {V::TooLong, L"", eUserState::Shadows}};
     const std::tuple<LONG, LONG, LONG, eUserKey> keys[] = {{No, Ok, Ok, eUserKey::Missing}, {Denied, Ok, Ok, eUserKey::Unreadable},
         {Ok, Ok, Ok, eUserKey::TreatAs}, {Ok, Denied, Ok, eUserKey::Unreadable}, {Ok, No, No, eUserKey::NoServer},
         {Ok, No, Denied, eUserKey::Unreadable}, {Ok, No, Ok, eUserKey::Server}, {ERROR_INVALID_HANDLE, Ok, Ok, eUserKey::Unreadable},
         {cKey::IsLink, Ok, Ok, eUserKey::Link}, {Ok, cKey::IsLink, Ok, eUserKey::Link}, {Ok, No, cKey::IsLink, eUserKey::Link}};
     // clang-format on
+    for (const auto& [kind, longPath, state] : rows)
+        EXPECT_EQ(state, cUserRegistrations::StateOf(kind, longPath, L"C:\\PF\\x.ocx")) << longPath;
     for (const auto& [classKey, treatAs, server, key] : keys)
         EXPECT_EQ(key, cUserRegistrations::KeyOf(classKey, treatAs, server)) << classKey << treatAs << server;
     // Where a 32-bit program's per-user class ids are: below Wow6432Node on 64-bit Windows only, which only
@@ -37,14 +34,12 @@ TEST(cUserRegistrationsTest, OnlyAKeyNamingTheExpectedFileDoesNotShadowAndOnlyRe
     // Real users are accounts of a machine, a domain or the cloud, in the form Windows writes; everything
     // else in the profile list is passed over by name.
     // clang-format off
-    const std::tuple<std::wstring, DWORD, std::wstring> entries[] = {{L"S-1-5-21-1-2-3-1001", 0x100, L""},
-        {L"S-1-12-1-1-2-3-4", 0, L""}, {L"S-1-5-21-1-2-3-1001.bak", 0, L"backup-entry"},
-        {L"S-1-5-21-1-2-3-1001.BAK", 0, L"backup-entry"}, {L"S-1-5-21-1-2-3-1001", 0x804, L"temporary-profile"},
-        {L"S-1-5-18", 0, L"system-account"}, {L"S-1-5-19", 0, L"system-account"}, {L"S-1-5-20", 0, L"system-account"},
-        {L"S-1-5-80-1-2-3-4-5", 0, L"not-a-user-account"}, {L"S-1-5-21-1-2-3", 0, L"not-a-user-account"},
-        {L"S-1-5-21-1-2-3-4-5", 0, L"not-a-user-account"}, {L"BA", 0, L"not-a-sid"}, {L"SY", 0, L"not-a-sid"},
-        {L"s-1-5-21-1-2-3-1001", 0, L"not-a-sid"}, {L"S-1-5-21-01-2-3-1001", 0, L"not-a-sid"},
-        {L"S-1-0x5-21-1-2-3-1001", 0, L"not-a-sid"}, {L"S-1-5-21-1-2-3-1001 ", 0, L"not-a-sid"}, {L"", 0, L"not-a-sid"}};
+    const std::tuple<std::wstring, DWORD, std::wstring> entries[] = {{L"S-1-5-21-1-2-3-1001", 0x100, L""}, {L"S-1-12-1-1-2-3-4", 0, L""},
+        {L"S-1-5-21-1-2-3-1001.bak", 0, L"backup-entry"}, {L"S-1-5-21-1-2-3-1001.BAK", 0, L"backup-entry"}, {L"S-1-5-18", 0, L"system-account"},
+        {L"S-1-5-21-1-2-3-1001", 0x804, L"temporary-profile"}, {L"S-1-5-19", 0, L"system-account"}, {L"S-1-5-20", 0, L"system-account"},
+        {L"S-1-5-80-1-2-3-4-5", 0, L"not-a-user-account"}, {L"S-1-5-21-1-2-3", 0, L"not-a-user-account"}, {L"BA", 0, L"not-a-sid"},
+        {L"S-1-5-21-1-2-3-4-5", 0, L"not-a-user-account"}, {L"SY", 0, L"not-a-sid"}, {L"s-1-5-21-1-2-3-1001", 0, L"not-a-sid"}, {L"", 0, L"not-a-sid"},
+        {L"S-1-5-21-01-2-3-1001", 0, L"not-a-sid"}, {L"S-1-0x5-21-1-2-3-1001", 0, L"not-a-sid"}, {L"S-1-5-21-1-2-3-1001 ", 0, L"not-a-sid"}};
     // clang-format on
     for (const auto& [sid, state, skipped] : entries)
     {
