@@ -10,8 +10,11 @@
 #include "sys/cApplication.h"
 #include "sys/cOwned.h"
 #include "bench/ImageFloor.h"
+#include "bench/ResultFloor.h"
 #include "bench/UsersFloor.h"
 #include "repair/cUserRegistrations.h"
+#include "repair/cImageCheck.h"
+#include "repair/cWorkerWait.h"
 #include "security/cAccount.h"
 #include <windows.h>
 #include <psapi.h>
@@ -335,6 +338,12 @@ std::wstring Quoted(const std::wstring& exe)
     return L"\"" + exe + L"\"";
 }
 
+DWORD WINAPI ReadUsersThread(void*)
+{
+    ReadUsersStraight({MapControl.ClassId, LookupLibrary.ClassId});
+    return 0;
+}
+
 // The system calls one check needs, made directly: the floor of CheckComponent.
 void CheckFloor(const std::string& logPath, const std::vector<std::wstring>& expectedFiles)
 {
@@ -388,8 +397,17 @@ void CheckFloor(const std::string& logPath, const std::vector<std::wstring>& exp
     }
     for (const std::wstring& expected : expectedFiles)
         ReadImageStraight(expected.c_str());
-    ReadUsersStraight({MapControl.ClassId, LookupLibrary.ClassId});
+    // Every user read on a thread of its own, waited for within a bound while the window's messages are read.
+    const HANDLE reader = ::CreateThread(nullptr, 0, &ReadUsersThread, nullptr, 0, nullptr);
+    while (::MsgWaitForMultipleObjects(1, &reader, FALSE, 120000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+    {
+        MSG msg{};
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+    }
+    ::CloseHandle(reader);
     appendLog(std::string(400, 'r') + "\r\n");
+    KeepResultStraight(600);
 }
 
 // Median time per call of `tool` and of `floor`, their batches interleaved so that drift in the
@@ -516,6 +534,33 @@ int wmain(int argc, wchar_t** argv)
                     TimePerCall(50, [&form] { (void)form.GetRegisteredPath(MapControl.ClassId); }) * 1000);
         const std::vector<cUserRegistrations::cExpected> expected{
             {&MapControl, form.ExpectedControlPath()}, {&LookupLibrary, form.ExpectedLookupPath()}};
+        std::printf("image check, both files: %.3f ms, floor %.3f ms\n",
+                    TimePerCall(50,
+                                [&expectedFiles] {
+                                    for (const std::wstring& file : expectedFiles)
+                                        (void)cImageCheck().Judge(file);
+                                }) *
+                        1000,
+                    TimePerCall(50, [&expectedFiles] {
+                        for (const std::wstring& file : expectedFiles)
+                            ReadImageStraight(file.c_str());
+                    }) * 1000);
+        // The window's check in its parts: the check itself, the result kept, a worker thread that does
+        // nothing.
+        struct cNoBox : cReportText
+        {
+            std::wstring Text() const override { return {}; }
+            void Append(const std::wstring&) override {}
+            void Replace(const std::wstring&) override {}
+        } box;
+        std::printf("check without the window: %.3f ms\n",
+                    TimePerCall(50, [&form, &box] { (void)form.Check(box, false); }) * 1000);
+        std::printf("result kept: %.3f ms, floor %.3f ms\n",
+                    TimePerCall(50, [&form] { (void)form.KeepResult(L"{}", true); }) * 1000,
+                    TimePerCall(50, [] { KeepResultStraight(2); }) * 1000);
+        std::printf("empty worker thread waited for: %.3f ms\n",
+                    TimePerCall(50, [&form] { (void)cWorkerWait::Run([] {}, form.Hwnd(), 10000, 0); }) *
+                        1000);
         std::printf("users (every profile): %.3f ms\n",
                     TimePerCall(50, [&expected] { (void)cUserRegistrations().Read(expected); }) * 1000);
         std::printf("users floor: %.3f ms\n",
