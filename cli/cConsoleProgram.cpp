@@ -48,8 +48,9 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
         m_out.Write(std::wstring(cCommandLine::Usage()) + L"\r\n");
         return cExitCode::SetUp;
     }
+    const bool elevated = IsElevated();
     // Checked before anything starts: a repair without the rights would start regsvr32 in vain.
-    if (request.Command == cCliRequest::eCommand::Repair && !IsElevated())
+    if (request.Command == cCliRequest::eCommand::Repair && !elevated)
     {
         const std::wstring message = L"repair には管理者権限が必要です。管理者として実行してください。";
         m_err.Write(message + L"\r\n");
@@ -60,7 +61,7 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
     }
     // Other users' classes files are refused to a run without the rights: said once, before the users it
     // leaves unread.
-    if (request.Command == cCliRequest::eCommand::Check && !IsElevated())
+    if (request.Command == cCliRequest::eCommand::Check && !elevated)
         m_err.Write(L"管理者権限がないため、ほかのユーザーのユーザー別の登録は確認できません。"
                     L"すべてのユーザーを確認するには、管理者として実行してください。\r\n");
     const std::unique_ptr<cRepairTool> tool = MakeTool();
@@ -72,7 +73,7 @@ int cConsoleProgram::Run(const std::vector<std::wstring>& args)
     const cRunResult result = Work(*tool, request);
     const std::wstring json = cResultJson::Of(result);
     // Left on the PC for collectors; a result that cannot be kept is said and changes nothing else.
-    const cResultFile::cKept kept = tool->KeepResult(json, IsElevated());
+    const cResultFile::cKept kept = tool->KeepResult(json, elevated);
     if (kept.Outcome != cResultFile::eKept::Written)
         m_err.Write(kept.Reason + L"\r\n");
     tool->Finish();

@@ -13,7 +13,7 @@ namespace
 // reader's own, against a hostile table: what lies beyond them is not judged, never taken for damage.
 constexpr uint64_t MaxSections = 96, MaxDescriptors = 4096, MaxEntries = 4096, MaxNameBytes = 256,
                    MaxManifestBytes = 1 << 20;
-constexpr WORD ResourceManifest = 24, ManifestId = 2; // RT_MANIFEST; the id a DLL's own manifest has
+constexpr WORD ResourceManifest = 24; // RT_MANIFEST
 constexpr uint64_t BlockBytes = 4096, MaxBlocks = 256;
 
 // The file's bytes, read by blocks as they are asked for. Whatever a caller checked, nothing is read beyond
@@ -252,7 +252,7 @@ std::optional<std::string> ReadManifest(cImage& image, const IMAGE_DATA_DIRECTOR
 {
     if (directory.VirtualAddress == 0 || directory.Size == 0)
         return std::nullopt;
-    const std::optional<WORD> path[] = {ResourceManifest, ManifestId, std::nullopt};
+    const std::optional<WORD> path[] = {ResourceManifest, cPeImage::DllManifestId, std::nullopt};
     uint64_t at = 0;
     for (size_t level = 0; level < std::size(path); ++level)
     {

@@ -15,6 +15,9 @@
 class cPeImage
 {
 public:
+    // The manifest a DLL carries for itself (ISOLATIONAWARE_MANIFEST_RESOURCE_ID): the one the loader applies
+    // to its static imports; a program's is 1.
+    static constexpr WORD DllManifestId = 2;
     enum class eShape
     {
         Image,

@@ -1,15 +1,16 @@
 #include "image/cSideBySide.h"
+#include "image/cPeImage.h"
 #include <algorithm>
 
 cSideBySide::cSideBySide(const std::wstring& file)
 {
-    // The manifest a DLL carries for itself is resource 2 (ISOLATIONAWARE_MANIFEST_RESOURCE_ID): "Using
-    // Side-by-Side Assemblies as a Resource" lists it as the one used for a DLL's static imports.
+    // The DLL's own manifest: "Using Side-by-Side Assemblies as a Resource" lists it as the one used for a
+    // DLL's static imports.
     ACTCTXW request{};
     request.cbSize = sizeof request;
     request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
     request.lpSource = file.c_str();
-    request.lpResourceName = MAKEINTRESOURCEW(2);
+    request.lpResourceName = MAKEINTRESOURCEW(cPeImage::DllManifestId);
     m_context.Reset(::CreateActCtxW(&request));
     m_error = m_context ? ERROR_SUCCESS : ::GetLastError();
     if (m_context)

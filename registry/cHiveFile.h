@@ -8,10 +8,10 @@
 
 // A registry file (a user's UsrClass.dat) read as data, without loading it: a load could stay behind, apply
 // the file's transaction logs and write the user's file, and takes privileges. Only the pages a lookup needs
-// are read. The format as publicly documented: "Windows registry file format specification" (M. Suhanov,
-// github.com/msuhanov/regf): base block, hive bins, cells; key nodes (nk), values (vk), subkey lists (li, lf,
-// lh, ri), big data (db). Everything in the file is hostile: each offset, size and count is checked before it
-// is used, and the first fault found fails every later call the same way.
+// are read. The format as M. Suhanov documents it publicly (github.com/msuhanov/regf): base block, hive bins,
+// cells; key nodes (nk), values (vk), subkey lists (li, lf, lh, ri), big data (db). Everything in the file is
+// hostile: each offset, size and count is checked before it is used, and the first fault found fails every
+// later call the same way.
 class cHiveFile
 {
 public:

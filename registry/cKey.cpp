@@ -1,4 +1,5 @@
 #include "registry/cKey.h"
+#include "sys/ProcAddress.h"
 #include "sys/StrConv.h"
 #include <algorithm>
 #include <cstring>
@@ -142,11 +143,8 @@ LONG cKey::DeleteSelf(size_t depth)
     // native call takes the handle itself, and each subkey is opened itself. ntdll is in every process.
     constexpr size_t MaxDepth = 32;
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    const auto find = [ntdll](const char* name) {
-        return ntdll ? reinterpret_cast<void*>(::GetProcAddress(ntdll, name)) : nullptr;
-    };
-    const auto deleteKey = reinterpret_cast<LONG(NTAPI*)(HANDLE)>(find("NtDeleteKey"));
-    const auto toError = reinterpret_cast<ULONG(NTAPI*)(LONG)>(find("RtlNtStatusToDosError"));
+    const auto deleteKey = ProcOf<LONG(NTAPI*)(HANDLE)>(ntdll, "NtDeleteKey");
+    const auto toError = ProcOf<ULONG(NTAPI*)(LONG)>(ntdll, "RtlNtStatusToDosError");
     if (!deleteKey || !toError)
         return ERROR_PROC_NOT_FOUND;
     if (depth > MaxDepth)

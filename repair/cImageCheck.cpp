@@ -3,16 +3,15 @@
 #include "registry/cKey.h"
 #include "security/cDriveTypes.h"
 #include "security/cLocalPath.h"
+#include "sys/DllSearch.h"
 #include "sys/Environment.h"
+#include "sys/ProcAddress.h"
 #include "sys/SystemFolder.h"
 #include "sys/TextCompare.h"
 #include <algorithm>
 
 namespace
 {
-// LOAD_LIBRARY_SEARCH_SYSTEM32, which the Windows 7 headers lack.
-constexpr DWORD SearchSystem32 = 0x00000800;
-
 std::wstring Widened(const std::string& ascii)
 {
     return std::wstring(ascii.begin(), ascii.end());
@@ -438,11 +437,9 @@ cImageCheck::eApiSet cImageCheck::ApiSet(const std::string& contract) const
     // IsApiSetImplemented (Windows 10 and later) answers for the running system. It is loaded at the first
     // API set, by its contract's name from the system folder alone; before Windows 10 there is none.
     if (!m_apiQuery)
-        m_apiQuery.emplace(::LoadLibraryExW(L"api-ms-win-core-apiquery-l2-1-0.dll", nullptr, SearchSystem32));
-    using Query = BOOL(WINAPI*)(PCSTR);
-    const auto query = *m_apiQuery ? reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
-                                         ::GetProcAddress(m_apiQuery->Get(), "IsApiSetImplemented")))
-                                   : nullptr;
+        m_apiQuery.emplace(
+            ::LoadLibraryExW(L"api-ms-win-core-apiquery-l2-1-0.dll", nullptr, LoadFromSystemFolder));
+    const auto query = ProcOf<BOOL(WINAPI*)(PCSTR)>(m_apiQuery->Get(), "IsApiSetImplemented");
     if (!query)
         return eApiSet::Unknown;
     return query(contract.c_str()) ? eApiSet::Implemented : eApiSet::NotImplemented;
@@ -451,12 +448,11 @@ cImageCheck::eApiSet cImageCheck::ApiSet(const std::string& contract) const
 DWORD cImageCheck::WindowsMajor() const
 {
     // GetVersionEx answers what the manifest lets it; the kernel's own answer does not depend on it.
-    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
     static const DWORD major = [] {
         OSVERSIONINFOW version{};
         version.dwOSVersionInfoSize = sizeof version;
-        const auto get = reinterpret_cast<GetVersion>(reinterpret_cast<void (*)()>(
-            ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+        const auto get =
+            ProcOf<LONG(WINAPI*)(OSVERSIONINFOW*)>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
         return get && get(&version) == 0 ? version.dwMajorVersion : 6;
     }();
     return major;

@@ -1,5 +1,6 @@
 #include "window/cNamedAccessible.h"
 #include "sys/cOwned.h"
+#include "sys/ProcAddress.h"
 #include "sys/SystemFolder.h"
 #include <memory>
 
@@ -21,18 +22,18 @@ cOwned<ModuleTraits> SystemDll(const wchar_t* name)
     return cOwned<ModuleTraits>(folder.empty() ? nullptr : ::LoadLibraryW((folder + L"\\" + name).c_str()));
 }
 
-FARPROC FromOleacc(const char* function)
+template <class Function>
+Function FromOleacc(const char* function)
 {
     static const cOwned<ModuleTraits> module = SystemDll(L"oleacc.dll");
-    return module ? ::GetProcAddress(module.Get(), function) : nullptr;
+    return ProcOf<Function>(module.Get(), function);
 }
 
 BSTR AllocString(const std::wstring& text)
 {
     static const cOwned<ModuleTraits> module = SystemDll(L"oleaut32.dll");
-    using AllocFn = BSTR(WINAPI*)(const OLECHAR*);
-    const FARPROC alloc = module ? ::GetProcAddress(module.Get(), "SysAllocString") : nullptr;
-    return alloc ? reinterpret_cast<AllocFn>(reinterpret_cast<void (*)()>(alloc))(text.c_str()) : nullptr;
+    const auto alloc = ProcOf<BSTR(WINAPI*)(const OLECHAR*)>(module.Get(), "SysAllocString");
+    return alloc ? alloc(text.c_str()) : nullptr;
 }
 } // namespace
 
@@ -40,10 +41,8 @@ LRESULT cNamedAccessible::Answer(HWND control, WPARAM wParam, const std::wstring
 {
     using CreateFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);
     using LresultFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
-    const auto create =
-        reinterpret_cast<CreateFn>(reinterpret_cast<void (*)()>(FromOleacc("CreateStdAccessibleObject")));
-    const auto lresult =
-        reinterpret_cast<LresultFn>(reinterpret_cast<void (*)()>(FromOleacc("LresultFromObject")));
+    const auto create = FromOleacc<CreateFn>("CreateStdAccessibleObject");
+    const auto lresult = FromOleacc<LresultFn>("LresultFromObject");
     IAccessible* inner = nullptr;
     if (!create || !lresult ||
         FAILED(create(control, OBJID_CLIENT, AccessibleIid, reinterpret_cast<void**>(&inner))) || !inner)
